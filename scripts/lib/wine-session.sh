@@ -1,0 +1,92 @@
+# Starts and stops a Wine session for the tests, the benchmarks and
+# scripts/run: an X display (Xvfb unless one is given), a fresh prefix, a
+# persistent wineserver, and one Wine virtual desktop, which is where tray
+# icons work and where synthesized key presses reach RegisterHotKey.
+#
+# Sourced by bash scripts. Wine's helper processes inherit stdout and stderr,
+# so everything they print goes to log files: a pipe would hang.
+
+WINE_SESSION_PIDS=""
+
+wine_session_log() { echo "wine-session: $*" >&2; }
+
+# start_wine_session PREFIX [use-current-display]
+start_wine_session() {
+    local prefix="$1" use_display="${2:-}"
+    export WINEPREFIX="$prefix"
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    local logs="$prefix.logs"
+    rm -rf "$prefix" "$logs"
+    mkdir -p "$prefix" "$logs"
+    WINE_SESSION_LOGS="$logs"
+
+    if [ -z "$use_display" ] || [ -z "${DISPLAY:-}" ]; then
+        local fdfile="$logs/display"
+        : >"$fdfile"
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >"$logs/xvfb.log" 2>&1 &
+        WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
+        local i
+        for i in $(seq 1 100); do
+            [ -s "$fdfile" ] && break
+            sleep 0.1
+        done
+        [ -s "$fdfile" ] || { wine_session_log "Xvfb did not start"; return 1; }
+        export DISPLAY=":$(head -n1 "$fdfile")"
+    fi
+
+    wineserver -p30 >"$logs/wineserver.log" 2>&1 </dev/null
+    # The desktop settings must be in place before any program opens a
+    # window, so the prefix is made without a display.
+    env -u DISPLAY wine wineboot -i >"$logs/wineboot.log" 2>&1 </dev/null
+    cat >"$logs/session.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+REG
+    env -u DISPLAY wine regedit /S "$(winepath -w "$logs/session.reg" 2>/dev/null)" \
+        >"$logs/regedit.log" 2>&1 </dev/null
+
+    # wineboot left a headless desktop process behind; a fresh server lets the
+    # desktop come up on the display.
+    wineserver -k >/dev/null 2>&1 </dev/null || true
+    wineserver -p30 >>"$logs/wineserver.log" 2>&1 </dev/null
+
+    wine explorer /desktop=Default,1024x768 >"$logs/explorer.log" 2>&1 </dev/null &
+    WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
+    local up=""
+    for i in $(seq 1 300); do
+        if xwininfo -root -tree 2>/dev/null | grep -q 'Wine desktop'; then
+            up=1
+            break
+        fi
+        sleep 0.1
+    done
+    [ -n "$up" ] || { wine_session_log "the Wine virtual desktop did not appear"; return 1; }
+
+    # The desktop closes soon after the last Wine program ends; an idle
+    # cmd.exe reading from a FIFO keeps it up between tests.
+    mkfifo "$logs/keepalive"
+    sleep infinity >"$logs/keepalive" &
+    WINE_SESSION_KEEPALIVE=$!
+    wine cmd.exe <"$logs/keepalive" >"$logs/keepalive.log" 2>&1 &
+    WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
+}
+
+stop_wine_session() {
+    [ -n "${WINE_SESSION_KEEPALIVE:-}" ] && kill "$WINE_SESSION_KEEPALIVE" 2>/dev/null
+    wineserver -k >/dev/null 2>&1 </dev/null || true
+    local pid
+    for pid in $WINE_SESSION_PIDS; do
+        kill "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+}

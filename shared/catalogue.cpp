@@ -1,0 +1,285 @@
+#include "catalogue.h"
+
+#include <strsafe.h>
+
+const CatalogueEntry ModifierTable[MODIFIER_ROWS + 1] = {
+    {0x0, L"- none -"}, {MOD_ALT, L"Alt"}, {MOD_CONTROL, L"Ctrl"},
+    {MOD_SHIFT, L"Shift"}, {MOD_WIN, L"Win"}, {0, nullptr},
+};
+
+// No row for Y (0x59): the letters run A to X and then Z. "PrtScn" is
+// VK_PRINT (0x2A); VK_SNAPSHOT (0x2C) is "Print Window".
+const CatalogueEntry KeyNameTable[KEY_NAME_ROWS + 1] = {
+    {0x70, L"F1"},
+    {0x71, L"F2"},
+    {0x72, L"F3"},
+    {0x73, L"F4"},
+    {0x74, L"F5"},
+    {0x75, L"F6"},
+    {0x76, L"F7"},
+    {0x77, L"F8"},
+    {0x78, L"F9"},
+    {0x79, L"F10"},
+    {0x7A, L"F11"},
+    {0x7B, L"F12"},
+    {0x41, L"A"},
+    {0x42, L"B"},
+    {0x43, L"C"},
+    {0x44, L"D"},
+    {0x45, L"E"},
+    {0x46, L"F"},
+    {0x47, L"G"},
+    {0x48, L"H"},
+    {0x49, L"I"},
+    {0x4A, L"J"},
+    {0x4B, L"K"},
+    {0x4C, L"L"},
+    {0x4D, L"M"},
+    {0x4E, L"N"},
+    {0x4F, L"O"},
+    {0x50, L"P"},
+    {0x51, L"Q"},
+    {0x52, L"R"},
+    {0x53, L"S"},
+    {0x54, L"T"},
+    {0x55, L"U"},
+    {0x56, L"V"},
+    {0x57, L"W"},
+    {0x58, L"X"},
+    {0x5A, L"Z"},
+    {0x30, L"0"},
+    {0x31, L"1"},
+    {0x32, L"2"},
+    {0x33, L"3"},
+    {0x34, L"4"},
+    {0x35, L"5"},
+    {0x36, L"6"},
+    {0x37, L"7"},
+    {0x38, L"8"},
+    {0x39, L"9"},
+    {0x60, L"Numeric Pad 0"},
+    {0x61, L"Numeric Pad 1"},
+    {0x62, L"Numeric Pad 2"},
+    {0x63, L"Numeric Pad 3"},
+    {0x64, L"Numeric Pad 4"},
+    {0x65, L"Numeric Pad 5"},
+    {0x66, L"Numeric Pad 6"},
+    {0x67, L"Numeric Pad 7"},
+    {0x68, L"Numeric Pad 8"},
+    {0x69, L"Numeric Pad 9"},
+    {0x6A, L"Multiply key"},
+    {0x6B, L"Add key"},
+    {0x6C, L"Separator key"},
+    {0x6D, L"Subtract key"},
+    {0x6E, L"Decimal key"},
+    {0x6F, L"Divide key"},
+    {0x08, L"Backspace"},
+    {0x90, L"Num Lock"},
+    {0x91, L"ScrLk"},
+    {0x13, L"Pause"},
+    {0x1B, L"Esc"},
+    {0x20, L"Space"},
+    {0x21, L"Page Up"},
+    {0x22, L"Page Down"},
+    {0x23, L"End"},
+    {0x24, L"Home"},
+    {0x25, L"LEFT"},
+    {0x26, L"UP"},
+    {0x27, L"RIGHT"},
+    {0x28, L"DOWN"},
+    {0x2A, L"PrtScn"},
+    {0x2C, L"Print Window"},
+    {0x2D, L"Ins"},
+    {0x2E, L"Del"},
+    {0x5F, L"Sleep"},
+    {0xA6, L"Browser Back key"},
+    {0xA7, L"Browser Forward key"},
+    {0xA8, L"Browser Refresh key"},
+    {0xA9, L"Browser Stop key"},
+    {0xAA, L"Browser Search key"},
+    {0xAB, L"Browser Favorites key"},
+    {0xAC, L"Browser Start and Home key"},
+    {0xAD, L"Volume Mute key"},
+    {0xAE, L"Volume Down key"},
+    {0xAF, L"Volume Up key"},
+    {0xB0, L"Next Track key"},
+    {0xB1, L"Previous Track key"},
+    {0xB2, L"Stop Media key"},
+    {0xB3, L"Play/Pause Media key"},
+    {0xB4, L"Start Mail key"},
+    {0xB5, L"Select Media key"},
+    {0xB6, L"Start Application 1 key"},
+    {0xB7, L"Start Application 2 key"},
+    {0, nullptr},
+};
+
+// Folder codes count their low byte in decimal digits (0x0E09, then 0x0E10).
+// The spaces inside and around the names are part of them.
+const CatalogueEntry SystemCommandTable[SYSTEM_COMMAND_ROWS + 1] = {
+    {0x0A01, L"Shutdown"},
+    {0x0A02, L"Shutdown        - Forcibly -"},
+    {0x0A03, L"Restart"},
+    {0x0A04, L"Restart         - Forcibly -"},
+    {0x0A05, L"Hibernate"},
+    {0x0A06, L"Hibernate       - Forcibly -"},
+    {0x0A07, L"Logoff"},
+    {0x0A08, L"Logoff          - Forcibly -"},
+    {0x0A09, L"Stand by"},
+    {0x0A0A, L"Stand by        - Forcibly -"},
+    {0x0A0B, L"Lock System"},
+    {CATALOGUE_SEPARATOR, L" "},
+    {0x0A0C, L" [ Abort Shutdown / Restart ]"},
+    {CATALOGUE_SEPARATOR, L" "},
+    {0x0B04, L"Restart Dialog"},
+    {0x0B05, L"Shutdown Dialog"},
+    {0x0B06, L"Logoff Dialog"},
+    {0x0B07, L"Restart Dialog  - Restart Forcibly -"},
+    {0x0B08, L"Shutdown Dialog - Shutdown Forcibly -"},
+    {0x0B09, L"Logoff Dialog   - Logoff Forcibly -"},
+    {CATALOGUE_SEPARATOR, L" "},
+    {0x0C00, L"Minimize All Windows"},
+    {0x0C01, L"Tile Windows Horizontally"},
+    {0x0C02, L"Tile Windows Vertically"},
+    {CATALOGUE_SEPARATOR, L" "},
+    {0x0F00, L"Volume UP "},
+    {0x0F01, L"Volume Down "},
+    {0x0F02, L"Wave Volume UP "},
+    {0x0F03, L"Wave Volume Down "},
+    {0x0F04, L"Volume Mute "},
+    {CATALOGUE_SEPARATOR, L" "},
+    {0x1A00, L"Configure Pendrix"},
+    {CATALOGUE_SEPARATOR, L" "},
+    {0x0E00, L"Open Folder: Application Data"},
+    {0x0E02, L"Open Folder: Burn CD"},
+    {0x0E03, L"Open Folder: administrative tools "},
+    {0x0E04, L"Open Folder: application data for all users"},
+    {0x0E05, L"Open Folder: Desktop"},
+    {0x0E06, L"Open Folder: Common Desktop"},
+    {0x0E07, L"Open Folder: favorites"},
+    {0x0E08, L"Open Folder: Common favorite "},
+    {0x0E09, L"Open Folder: Common Music"},
+    {0x0E10, L"Open Folder: Common Pictures"},
+    {0x0E11, L"Open Folder: Common Programs"},
+    {0x0E12, L"Open Folder: Common Startmenu"},
+    {0x0E13, L"Open Folder: Common Startup"},
+    {0x0E14, L"Open Folder: Common Templates"},
+    {0x0E15, L"Open Folder: Common Videos"},
+    {0x0E16, L"Open Folder: Cookies"},
+    {0x0E18, L"Open Folder: Favorites"},
+    {0x0E20, L"Open Folder: History"},
+    {0x0E21, L"Open Folder: Temporary Internet Files"},
+    {0x0E22, L"Open Folder: My Documents"},
+    {0x0E25, L"Open Folder: Printhood"},
+    {0x0E26, L"Open Folder: Users Profile Folder"},
+    {0x0E27, L"Open Folder: Program Files"},
+    {0x0E28, L"Open Folder: Program Files\\Common"},
+    {0x0E29, L"Open Folder: Recent"},
+    {0x0E30, L"Open Folder: Send To"},
+    {0x0E31, L"Open Folder: System"},
+    {0x0E32, L"Open Folder: Windows"},
+    {CATALOGUE_SEPARATOR, L" "},
+    {0x1B00, L"Open Control Panel"},
+    {0x1B01, L"Open Control Panel - Display Properties"},
+    {0x1B02, L"Open Control Panel - Color"},
+    {0x1B03, L"Open Control Panel - Date/Time"},
+    {0x1B04, L"Open Control Panel - Regional Settings"},
+    {0x1B05, L"Open Control Panel - Mouse"},
+    {0x1B06, L"Open Control Panel - Keyboard"},
+    {0x1B07, L"Open Control Panel - Printers"},
+    {0x1B08, L"Open Control Panel - Fonts"},
+    {0x1B09, L"Open Control Panel - Folder Settings"},
+    {0x1B0A, L"Open Control Panel - Novell Netware"},
+    {0x1B0B, L"Open Control Panel - Phone And Modem Options"},
+    {0x1B0C, L"Open Control Panel - Administrative Tools"},
+    {0x1B0D, L"Open Control Panel - Scheduled Tasks"},
+    {0x1B0E, L"Open Control Panel - Network and Dial-up Connections"},
+    {0x1B0F, L"Open Control Panel - Infrared"},
+    {0x1B10, L"Open Control Panel - User And Passwords"},
+    {CATALOGUE_SEPARATOR, L" "},
+    {0x1C00, L"Keyboard - Browser Back key"},
+    {0x1C01, L"Keyboard - Browser Forward key"},
+    {0x1C02, L"Keyboard - Browser Refresh key"},
+    {0x1C03, L"Keyboard - Browser Stop key"},
+    {0x1C04, L"Keyboard - Browser Search key"},
+    {0x1C05, L"Keyboard - Browser Favorites key"},
+    {0x1C06, L"Keyboard - Browser Start and Home key"},
+    {0x1C07, L"Keyboard - Volume Mute key"},
+    {0x1C08, L"Keyboard - Volume Down key"},
+    {0x1C09, L"Keyboard - Volume Up key"},
+    {0x1C0A, L"Keyboard - Next Track key"},
+    {0x1C0B, L"Keyboard - Previous Track key"},
+    {0x1C0C, L"Keyboard - Stop Media key"},
+    {0x1C0D, L"Keyboard - Play/Pause Media key"},
+    {0x1C0E, L"Keyboard - Start Mail key"},
+    {0x1C0F, L"Keyboard - Select Media key"},
+    {0x1C10, L"Keyboard - Start Application 1 key"},
+    {0x1C11, L"Keyboard - Start Application 2 key"},
+    {0, nullptr},
+};
+
+int CatalogueRowCount(const CatalogueEntry* table) {
+    int rows = 0;
+    while (table[rows].name)
+        ++rows;
+    return rows;
+}
+
+int FindCatalogueIndex(const CatalogueEntry* table, UINT code) {
+    int row = 0;
+    for (; table[row].name; ++row) {
+        if (table[row].code == code)
+            break;
+    }
+    return row;
+}
+
+const wchar_t* FindCatalogueName(const CatalogueEntry* table, UINT code) {
+    return table[FindCatalogueIndex(table, code)].name;
+}
+
+void FormatHotkeyText(UINT modifiers, UINT virtualKey, wchar_t* text, size_t textChars) {
+    if (textChars == 0)
+        return;
+    text[0] = L'\0';
+    if (modifiers & MOD_ALT)
+        StringCchCatW(text, textChars, L"ALT + ");
+    if (modifiers & MOD_CONTROL)
+        StringCchCatW(text, textChars, L"Ctrl + ");
+    if (modifiers & MOD_SHIFT)
+        StringCchCatW(text, textChars, L"Shift + ");
+    if (modifiers & MOD_WIN)
+        StringCchCatW(text, textChars, L"Win + ");
+    const wchar_t* keyName = FindCatalogueName(KeyNameTable, virtualKey);
+    if (keyName) {
+        StringCchCatW(text, textChars, keyName);
+    } else {
+        size_t used = 0;
+        StringCchLengthW(text, textChars, &used);
+        StringCchPrintfW(text + used, textChars - used, L"Key 0x%02X", virtualKey);
+    }
+}
+
+void FillCatalogueList(HWND list, const CatalogueEntry* table) {
+    for (int row = 0; table[row].name; ++row)
+        SendMessageW(list, CB_INSERTSTRING, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(table[row].name));
+}
+
+void SelectCatalogueCode(HWND list, const CatalogueEntry* table, UINT code) {
+    // A code without a row leaves the list with no selection.
+    int index = FindCatalogueIndex(table, code);
+    if (!table[index].name)
+        index = -1;
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void SkipSeparatorSelection(HWND list, const CatalogueEntry* table) {
+    LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    if (selected < 0 || selected >= CatalogueRowCount(table))
+        return;
+    if (table[selected].code != CATALOGUE_SEPARATOR)
+        return;
+    LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    if (selected + 1 < count)
+        SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected + 1), 0);
+}

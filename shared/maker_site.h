@@ -1,0 +1,11 @@
+// The maker's web site, named by the tray menu, the About box, the main
+// dialog, a default hotkey and the autostart error message. Plain macros so
+// that resource scripts can use them too.
+#pragma once
+
+#define MAKER_SITE_URL L"https://www.ostrand.example"
+#define MAKER_SITE_LABEL L"Ostrand Online"
+
+// The page the agent and the dialogs open, and the one the default hotkey opens.
+#define MAKER_SITE_AGENT_PAGE MAKER_SITE_URL L"/?id=pendrixd"
+#define MAKER_SITE_HOTKEY_PAGE MAKER_SITE_URL L"/?id=pendrix"

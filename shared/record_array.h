@@ -1,0 +1,72 @@
+// The agent's growable array of fixed records (and the store's scratch lists).
+#pragma once
+
+#include <windows.h>
+#include <string.h>
+
+// Ends the process with a structured exception that nothing catches, as the
+// containers' out-of-memory and out-of-range errors do.
+[[noreturn]] void RaiseOutOfMemory();
+[[noreturn]] void RaiseOutOfRange();
+
+// Capacity after growing from `capacity` when `needed` records must fit:
+// exactly `needed` at the first allocation, afterwards the larger of `needed`
+// and capacity + step, the automatic step being count / 8 bounded to 4..1024.
+UINT GrowRecordCapacity(UINT count, UINT capacity, UINT needed, UINT growStep);
+
+template <class Record> class RecordArray {
+  public:
+    RecordArray() = default;
+    ~RecordArray() { Clear(); }
+    RecordArray(const RecordArray&) = delete;
+    RecordArray& operator=(const RecordArray&) = delete;
+
+    UINT Count() const { return count_; }
+    UINT Capacity() const { return capacity_; }
+    Record* Data() { return storage_; }
+
+    Record& At(UINT index) {
+        if (index >= count_)
+            RaiseOutOfRange();
+        return storage_[index];
+    }
+    const Record& At(UINT index) const {
+        if (index >= count_)
+            RaiseOutOfRange();
+        return storage_[index];
+    }
+
+    void Append(const Record& record) {
+        if (count_ == capacity_)
+            Grow(count_ + 1);
+        storage_[count_++] = record;
+    }
+
+    // Frees the storage; count and capacity go back to 0.
+    void Clear() {
+        if (storage_)
+            HeapFree(GetProcessHeap(), 0, storage_);
+        storage_ = nullptr;
+        count_ = 0;
+        capacity_ = 0;
+    }
+
+  private:
+    void Grow(UINT needed) {
+        UINT capacity = GrowRecordCapacity(count_, capacity_, needed, growStep_);
+        void* storage = HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(capacity) * sizeof(Record));
+        if (!storage)
+            RaiseOutOfMemory();
+        if (storage_) {
+            memcpy(storage, storage_, static_cast<SIZE_T>(count_) * sizeof(Record));
+            HeapFree(GetProcessHeap(), 0, storage_);
+        }
+        storage_ = static_cast<Record*>(storage);
+        capacity_ = capacity;
+    }
+
+    Record* storage_ = nullptr;
+    UINT count_ = 0;
+    UINT capacity_ = 0;
+    UINT growStep_ = 0; // 0 = automatic
+};

@@ -1,0 +1,62 @@
+// The two fixed records of the hotkey store. They are written to the
+// registry byte for byte, so their layout is a stored format.
+#pragma once
+
+#include <windows.h>
+#include <stddef.h>
+
+const UINT HOTKEY_TEXT_CHARS = 32;       // title and description
+const UINT ACTION_PATH_CHARS = 260;      // startIn and target
+const UINT ACTION_PARAMETERS_CHARS = 64; // parameters
+
+const UINT ACTION_FILE_URL = 0;
+const UINT ACTION_SYS_COMMAND = 1;
+
+// Stored as the "header" value of HEADER\<position>.
+struct HotkeyRecord {
+    UINT32 modifiers; // MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN
+    UINT32 virtualKey;
+    wchar_t description[HOTKEY_TEXT_CHARS];
+    wchar_t title[HOTKEY_TEXT_CHARS];
+    BYTE enabled; // exactly 1 = enabled (and registered while the agent runs)
+    BYTE runSequentially;
+    BYTE reserved[2]; // kept as loaded, never interpreted
+};
+
+// Stored as the "node" value of HEADER\<position>\<index>.
+struct ActionRecord {
+    UINT32 owner; // position of the owning hotkey
+    UINT32 kind;  // ACTION_FILE_URL or ACTION_SYS_COMMAND
+    wchar_t startIn[ACTION_PATH_CHARS];
+    wchar_t target[ACTION_PATH_CHARS];
+    wchar_t parameters[ACTION_PARAMETERS_CHARS];
+    UINT32 commandCode;
+    UINT32 commandName; // meaningless outside the writing process; never read
+};
+
+static_assert(sizeof(wchar_t) == 2, "records hold UTF-16 code units");
+static_assert(sizeof(HotkeyRecord) == 140, "HotkeyRecord is 140 bytes");
+static_assert(offsetof(HotkeyRecord, modifiers) == 0, "modifiers at 0");
+static_assert(offsetof(HotkeyRecord, virtualKey) == 4, "virtualKey at 4");
+static_assert(offsetof(HotkeyRecord, description) == 8, "description at 8");
+static_assert(offsetof(HotkeyRecord, title) == 72, "title at 72");
+static_assert(offsetof(HotkeyRecord, enabled) == 136, "enabled at 136");
+static_assert(offsetof(HotkeyRecord, runSequentially) == 137, "runSequentially at 137");
+static_assert(offsetof(HotkeyRecord, reserved) == 138, "reserved at 138");
+
+static_assert(sizeof(ActionRecord) == 1184, "ActionRecord is 1184 bytes");
+static_assert(offsetof(ActionRecord, owner) == 0, "owner at 0");
+static_assert(offsetof(ActionRecord, kind) == 4, "kind at 4");
+static_assert(offsetof(ActionRecord, startIn) == 8, "startIn at 8");
+static_assert(offsetof(ActionRecord, target) == 528, "target at 528");
+static_assert(offsetof(ActionRecord, parameters) == 1048, "parameters at 1048");
+static_assert(offsetof(ActionRecord, commandCode) == 1176, "commandCode at 1176");
+static_assert(offsetof(ActionRecord, commandName) == 1180, "commandName at 1180");
+
+// Cuts every text of the record to its field: a stored text without a NUL
+// inside its field keeps its first N - 1 units.
+void BoundRecordTexts(HotkeyRecord& record);
+void BoundRecordTexts(ActionRecord& record);
+
+// Copies text into a field of `width` units, cutting it to width - 1 units.
+void CopyBoundedText(wchar_t* field, UINT width, const wchar_t* text);

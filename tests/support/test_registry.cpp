@@ -1,0 +1,127 @@
+#include "test_registry.h"
+
+#include <shlwapi.h>
+
+#include "store.h"
+
+std::wstring StorePath(const std::wstring& below) {
+    std::wstring path = STORE_ROOT_PATH;
+    if (!below.empty())
+        path += L"\\" + below;
+    return path;
+}
+
+void ClearStoreAndAutostart() {
+    SHDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH);
+    HKEY run;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, AUTOSTART_KEY_PATH, 0, KEY_ALL_ACCESS, &run) ==
+        ERROR_SUCCESS) {
+        RegDeleteValueW(run, AUTOSTART_VALUE_NAME);
+        RegCloseKey(run);
+    }
+}
+
+bool KeyExists(const std::wstring& path) {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool ValueExists(const std::wstring& path, const wchar_t* name) {
+    return RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_ANY, nullptr, nullptr,
+                        nullptr) == ERROR_SUCCESS;
+}
+
+void CreateKeyOrFail(const std::wstring& path) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    RegCloseKey(key);
+}
+
+void WriteValue(const std::wstring& path, const wchar_t* name, DWORD type, const void* data,
+                DWORD size) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size));
+    RegCloseKey(key);
+}
+
+void WriteDword(const std::wstring& path, const wchar_t* name, DWORD value) {
+    WriteValue(path, name, REG_DWORD, &value, sizeof value);
+}
+
+std::vector<BYTE> ReadValue(const std::wstring& path, const wchar_t* name, DWORD* type) {
+    DWORD size = 0;
+    DWORD valueType = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &valueType,
+                     nullptr, &size) != ERROR_SUCCESS)
+        return {};
+    std::vector<BYTE> data(size);
+    if (size && RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND,
+                             &valueType, data.data(), &size) != ERROR_SUCCESS)
+        return {};
+    data.resize(size);
+    if (type)
+        *type = valueType;
+    return data;
+}
+
+std::wstring ReadStringValue(const std::wstring& path, const wchar_t* name) {
+    std::vector<BYTE> data = ReadValue(path, name);
+    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0')
+        text.pop_back();
+    return text;
+}
+
+std::vector<std::wstring> SubkeyNames(const std::wstring& path) {
+    std::vector<std::wstring> names;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.push_back(name);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+std::wstring ReadAutostartValue() {
+    return ReadStringValue(AUTOSTART_KEY_PATH, AUTOSTART_VALUE_NAME);
+}
+
+HWND CreateHiddenTestWindow() {
+    static ATOM atom = 0;
+    if (!atom) {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"PendrixTestWindow";
+        atom = RegisterClassExW(&wc);
+    }
+    return CreateWindowExW(0, L"PendrixTestWindow", L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+void StoreTest::SetUp() {
+    ClearStoreAndAutostart();
+    window_ = CreateHiddenTestWindow();
+    ASSERT_NE(nullptr, window_);
+}
+
+void StoreTest::TearDown() {
+    if (window_)
+        DestroyWindow(window_);
+    ClearStoreAndAutostart();
+}

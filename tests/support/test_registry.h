@@ -1,0 +1,43 @@
+// Registry helpers for tests: a known, empty store before each test and
+// nothing left behind after it, plus raw access to the stored bytes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+std::wstring StorePath(const std::wstring& below = L"");
+
+// Removes the whole store tree and the autostart value.
+void ClearStoreAndAutostart();
+
+bool KeyExists(const std::wstring& path);
+bool ValueExists(const std::wstring& path, const wchar_t* name);
+void CreateKeyOrFail(const std::wstring& path);
+void WriteValue(const std::wstring& path, const wchar_t* name, DWORD type, const void* data,
+                DWORD size);
+void WriteDword(const std::wstring& path, const wchar_t* name, DWORD value);
+std::vector<BYTE> ReadValue(const std::wstring& path, const wchar_t* name, DWORD* type = nullptr);
+std::wstring ReadStringValue(const std::wstring& path, const wchar_t* name);
+// Subkey names in the registry's enumeration order.
+std::vector<std::wstring> SubkeyNames(const std::wstring& path);
+
+// The autostart value the tests read back.
+std::wstring ReadAutostartValue();
+
+// Each test starts from an empty store and leaves none behind.
+class StoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    HWND window() const { return window_; }
+
+  private:
+    HWND window_ = nullptr;
+};
+
+// A plain hidden top-level window of this program.
+HWND CreateHiddenTestWindow();
