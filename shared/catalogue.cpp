@@ -3,7 +3,7 @@
 #include <strsafe.h>
 
 const CatalogueEntry ModifierTable[MODIFIER_ROWS + 1] = {
-    {0x0, L"- none -"}, {MOD_ALT, L"Alt"}, {MOD_CONTROL, L"Ctrl"},
+    {0x0, L"- none -"},    {MOD_ALT, L"Alt"}, {MOD_CONTROL, L"Ctrl"},
     {MOD_SHIFT, L"Shift"}, {MOD_WIN, L"Win"}, {0, nullptr},
 };
 

@@ -54,7 +54,8 @@ template <class Record> class RecordArray {
   private:
     void Grow(UINT needed) {
         UINT capacity = GrowRecordCapacity(count_, capacity_, needed, growStep_);
-        void* storage = HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(capacity) * sizeof(Record));
+        void* storage =
+            HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(capacity) * sizeof(Record));
         if (!storage)
             RaiseOutOfMemory();
         if (storage_) {

@@ -2,7 +2,9 @@
 
 namespace {
 
-void BoundText(wchar_t* field, UINT width) { field[width - 1] = L'\0'; }
+void BoundText(wchar_t* field, UINT width) {
+    field[width - 1] = L'\0';
+}
 
 } // namespace
 

@@ -100,9 +100,13 @@ RootState JudgeStoreRoot() {
     return ROOT_OUTDATED;
 }
 
-void DeleteStoreTree() { SHDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH); }
+void DeleteStoreTree() {
+    SHDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH);
+}
 
-void DeleteHeaderTree() { SHDeleteKeyW(HKEY_CURRENT_USER, STORE_HEADER_PATH); }
+void DeleteHeaderTree() {
+    SHDeleteKeyW(HKEY_CURRENT_USER, STORE_HEADER_PATH);
+}
 
 bool CreateStoreRootWithVersion() {
     RegKey root;
@@ -161,8 +165,8 @@ LONG NumberedSubkeys::Open(UINT index, RegKey* key) const {
         StringCchPrintfW(name, KEY_NAME_CHARS, L"%u", entry.number);
     } else {
         DWORD length = KEY_NAME_CHARS;
-        LONG result =
-            RegEnumKeyExW(parent_, entry.enumIndex, name, &length, nullptr, nullptr, nullptr, nullptr);
+        LONG result = RegEnumKeyExW(parent_, entry.enumIndex, name, &length, nullptr, nullptr,
+                                    nullptr, nullptr);
         if (result != ERROR_SUCCESS)
             return result;
     }

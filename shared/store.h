@@ -104,7 +104,8 @@ class HotkeyKeyWriter {
 } // namespace store_detail
 
 // Deletes the HEADER subtree and writes every record from the lists.
-template <class Hotkeys, class Actions> void SaveStore(const Hotkeys& hotkeys, const Actions& actions) {
+template <class Hotkeys, class Actions>
+void SaveStore(const Hotkeys& hotkeys, const Actions& actions) {
     using namespace store_detail;
     const UINT hotkeyCount = hotkeys.Count();
     const UINT actionCount = actions.Count();

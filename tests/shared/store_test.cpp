@@ -37,8 +37,12 @@ ActionRecord MakeFileAction(UINT owner, const wchar_t* target) {
     return action;
 }
 
-std::wstring HotkeyPath(UINT i) { return StorePath(L"HEADER\\" + std::to_wstring(i)); }
-std::wstring NodePath(UINT i, UINT j) { return HotkeyPath(i) + L"\\" + std::to_wstring(j); }
+std::wstring HotkeyPath(UINT i) {
+    return StorePath(L"HEADER\\" + std::to_wstring(i));
+}
+std::wstring NodePath(UINT i, UINT j) {
+    return HotkeyPath(i) + L"\\" + std::to_wstring(j);
+}
 
 void Load(HWND window, Hotkeys& hotkeys, Actions& actions) {
     hotkeys.Clear();
@@ -405,4 +409,16 @@ TEST_F(StoreTest, AddDefaultHotkeysAppendsSixHotkeysEachWithOneAction) {
     AddDefaultHotkeys(hotkeys, actions);
     ExpectDefaults(hotkeys, actions);
     EXPECT_FALSE(KeyExists(StorePath())) << "appending touches no registry";
+}
+
+TEST_F(StoreTest, ALibraryNamesTheAgentProgramInItsOwnFolder) {
+    std::wstring folder = OwnProgramPath();
+    folder.erase(folder.find_last_of(L'\\') + 1);
+    HMODULE probe = LoadLibraryW((folder + L"autostart_probe.dll").c_str());
+    ASSERT_NE(nullptr, probe);
+    auto write = reinterpret_cast<void (*)()>(GetProcAddress(probe, "ProbeWriteAutostart"));
+    ASSERT_NE(nullptr, write);
+    write();
+    FreeLibrary(probe);
+    EXPECT_EQ(L"\"" + folder + L"pendrixd.exe\" /background", ReadAutostartValue());
 }
