@@ -4,7 +4,9 @@
 #pragma once
 
 #define MAKER_SITE_URL L"https://www.ostrand.example"
-#define MAKER_SITE_LABEL L"Ostrand Online"
+// The label as a plain string for resource scripts, and as a wide one for code.
+#define MAKER_SITE_LABEL_TEXT "Ostrand Online"
+#define MAKER_SITE_LABEL L"" MAKER_SITE_LABEL_TEXT
 
 // The page the agent and the dialogs open, and the one the default hotkey opens.
 #define MAKER_SITE_AGENT_PAGE MAKER_SITE_URL L"/?id=pendrixd"

@@ -1,0 +1,32 @@
+// Process-wide state of the agent, owned by its user-interface thread.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "record_array.h"
+#include "records.h"
+
+#define AGENT_WINDOW_CLASS L"PendrixOstrand"
+
+// The shell's mouse notifications for the tray icon: a fixed number below
+// WM_USER, as other programs may rely on it.
+const UINT TrayCallbackMessage = 0x0071;
+// Sent by the configuration library after it saved the store; answered with
+// the same number once the agent has reloaded and registered everything.
+const UINT ReloadMessage = 0x8079;
+
+struct AgentState {
+    HINSTANCE instance = nullptr;
+    bool background = false;
+    UINT taskbarCreatedMessage = 0;
+    HMENU menuResource = nullptr;
+    HMENU trayMenu = nullptr;
+    NOTIFYICONDATAW tray = {};
+    RecordArray<HotkeyRecord> hotkeys;
+    RecordArray<ActionRecord> actions;
+};
+
+extern AgentState g_agent;
+
+LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,159 @@
+#include "hotkey_runner.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include "agent_state.h"
+#include "system_commands.h"
+
+namespace {
+
+// What one worker owns. A reload may free the agent's arrays while a run
+// still waits for a program, so the job carries its own copy of the
+// hotkey's runSequentially byte and of its actions, taken at the hand-off.
+struct HotkeyJob {
+    HWND window;
+    UINT hotkeyParameter;
+    BYTE runSequentially;
+    UINT actionCount;
+    ActionRecord* actions; // follows the job in the same allocation
+};
+
+HotkeyJob* CreateHotkeyJob(HWND window, UINT index, UINT hotkeyParameter) {
+    const RecordArray<ActionRecord>& all = g_agent.actions;
+    UINT count = 0;
+    for (UINT a = 0; a < all.Count(); ++a) {
+        if (all.At(a).owner == index)
+            ++count;
+    }
+    const SIZE_T headerSize = (sizeof(HotkeyJob) + 7) & ~static_cast<SIZE_T>(7);
+    void* memory = HeapAlloc(GetProcessHeap(), 0, headerSize + count * sizeof(ActionRecord));
+    if (!memory)
+        return nullptr;
+    HotkeyJob* job = static_cast<HotkeyJob*>(memory);
+    job->window = window;
+    job->hotkeyParameter = hotkeyParameter;
+    job->runSequentially = g_agent.hotkeys.At(index).runSequentially;
+    job->actionCount = count;
+    job->actions = reinterpret_cast<ActionRecord*>(static_cast<BYTE*>(memory) + headerSize);
+    UINT next = 0;
+    for (UINT a = 0; a < all.Count(); ++a) {
+        if (all.At(a).owner == index)
+            job->actions[next++] = all.At(a);
+    }
+    return job;
+}
+
+void FreeHotkeyJob(HotkeyJob* job) {
+    HeapFree(GetProcessHeap(), 0, job);
+}
+
+DWORD WINAPI HotkeyWorker(void* parameter) {
+    HotkeyJob* job = static_cast<HotkeyJob*>(parameter);
+    // The shell may hand work to COM objects that need an apartment.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    RunHotkeyActions(job->window, job->hotkeyParameter, job->runSequentially, job->actions,
+                     job->actionCount);
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    FreeHotkeyJob(job);
+    return 0;
+}
+
+void OpenAndWait(const ActionRecord& action) {
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = L"open";
+    info.lpFile = action.target;
+    info.lpParameters = action.parameters;
+    info.lpDirectory = action.startIn;
+    info.nShow = SW_SHOW;
+    ShellExecuteExW(&info);
+    // No handle when the start failed or an already running program took the item.
+    if (info.hProcess) {
+        WaitForSingleObject(info.hProcess, INFINITE);
+        CloseHandle(info.hProcess);
+    }
+}
+
+void Open(const ActionRecord& action) {
+    ShellExecuteW(nullptr, L"open", action.target, action.parameters, action.startIn,
+                  SW_SHOWNORMAL);
+}
+
+} // namespace
+
+bool RegisterHotkeys(HWND window, int index) {
+    RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
+    if (index == ALL_HOTKEYS) {
+        for (UINT i = 0; i < hotkeys.Count(); ++i) {
+            HotkeyRecord& hotkey = hotkeys.At(i);
+            if (hotkey.enabled != 1)
+                continue;
+            if (!RegisterHotKey(window, HotkeyIdBase + static_cast<int>(i), hotkey.modifiers,
+                                hotkey.virtualKey))
+                hotkey.enabled = 0;
+        }
+        return true;
+    }
+    if (index < 0 || static_cast<UINT>(index) >= hotkeys.Count())
+        return false;
+    HotkeyRecord& hotkey = hotkeys.At(static_cast<UINT>(index));
+    if (hotkey.enabled != 0)
+        return false;
+    if (!RegisterHotKey(window, HotkeyIdBase + index, hotkey.modifiers, hotkey.virtualKey))
+        return false;
+    hotkey.enabled = 1;
+    return true;
+}
+
+bool UnregisterHotkeys(HWND window, int index) {
+    RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
+    if (index == ALL_HOTKEYS) {
+        for (UINT i = 0; i < hotkeys.Count(); ++i) {
+            if (hotkeys.At(i).enabled == 1)
+                UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i));
+        }
+        return true;
+    }
+    if (index < 0 || static_cast<UINT>(index) >= hotkeys.Count())
+        return false;
+    HotkeyRecord& hotkey = hotkeys.At(static_cast<UINT>(index));
+    if (hotkey.enabled != 1)
+        return false;
+    BOOL unregistered = UnregisterHotKey(window, HotkeyIdBase + index);
+    hotkey.enabled = 0;
+    return unregistered != FALSE;
+}
+
+void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter) {
+    const int index = static_cast<int>(static_cast<INT32>(id) - HotkeyIdBase);
+    if (index < 0 || static_cast<UINT>(index) >= g_agent.hotkeys.Count())
+        return;
+    HotkeyJob* job =
+        CreateHotkeyJob(window, static_cast<UINT>(index), static_cast<UINT>(hotkeyParameter));
+    if (!job)
+        return;
+    HANDLE thread = CreateThread(nullptr, 0, HotkeyWorker, job, 0, nullptr);
+    if (!thread) {
+        FreeHotkeyJob(job);
+        return;
+    }
+    CloseHandle(thread);
+}
+
+void RunHotkeyActions(HWND window, UINT hotkeyParameter, BYTE runSequentially,
+                      const ActionRecord* actions, UINT actionCount) {
+    for (UINT a = 0; a < actionCount; ++a) {
+        const ActionRecord& action = actions[a];
+        if (action.kind == ACTION_SYS_COMMAND) {
+            RunSystemCommand(window, action.commandCode, hotkeyParameter);
+        } else if (action.kind == ACTION_FILE_URL) {
+            if (runSequentially)
+                OpenAndWait(action);
+            else
+                Open(action);
+        }
+    }
+}

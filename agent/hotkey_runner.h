@@ -1,0 +1,28 @@
+// Hotkey registration on the agent window, and the worker thread that runs
+// a pressed hotkey's actions.
+#pragma once
+
+#include <windows.h>
+
+#include "records.h"
+
+// Hotkey i of the array is registered under HotkeyIdBase + i.
+const int HotkeyIdBase = 0x2000;
+const int ALL_HOTKEYS = -1;
+
+// ALL_HOTKEYS: registers every hotkey whose enabled byte is exactly 1 and
+// clears the byte of each one the window system refuses; true.
+// One index: registers a disabled hotkey and sets its byte; true on success.
+bool RegisterHotkeys(HWND window, int index);
+// ALL_HOTKEYS: unregisters every enabled hotkey, leaving the bytes; true.
+// One index: unregisters an enabled hotkey and clears its byte.
+bool UnregisterHotkeys(HWND window, int index);
+
+// WM_HOTKEY: starts an unjoined worker for the pressed hotkey.
+void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter);
+
+// Runs one hotkey's actions in order: URL/file actions through the shell
+// (waiting for each program when runSequentially is set), system commands
+// through RunSystemCommand.
+void RunHotkeyActions(HWND window, UINT hotkeyParameter, BYTE runSequentially,
+                      const ActionRecord* actions, UINT actionCount);

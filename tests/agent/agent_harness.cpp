@@ -1,0 +1,352 @@
+#include "agent_harness.h"
+
+#include <shlwapi.h>
+
+#include <sstream>
+
+#include "store.h"
+#include "test_registry.h"
+
+std::wstring TestProgramFolder() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+HotkeyRecord MakeHotkey(const wchar_t* title, UINT modifiers, UINT key, BYTE enabled,
+                        BYTE runSequentially) {
+    HotkeyRecord hotkey = {};
+    hotkey.modifiers = modifiers;
+    hotkey.virtualKey = key;
+    hotkey.enabled = enabled;
+    hotkey.runSequentially = runSequentially;
+    CopyBoundedText(hotkey.title, HOTKEY_TEXT_CHARS, title);
+    return hotkey;
+}
+
+ActionRecord ProbeAction(UINT owner, const std::wstring& log, const wchar_t* tag, DWORD lifetime,
+                         const std::wstring& startIn, const std::wstring& extra) {
+    ActionRecord action = {};
+    action.owner = owner;
+    action.kind = ACTION_FILE_URL;
+    std::wstring probe = TestProgramFolder() + L"launch_probe.exe";
+    CopyBoundedText(action.target, ACTION_PATH_CHARS, probe.c_str());
+    std::wstring parameters = L"\"" + log + L"\" " + tag + L" " + std::to_wstring(lifetime) +
+                              (extra.empty() ? L"" : L" " + extra);
+    EXPECT_LT(parameters.size(), ACTION_PARAMETERS_CHARS) << "the probe's parameters must fit";
+    CopyBoundedText(action.parameters, ACTION_PARAMETERS_CHARS, parameters.c_str());
+    CopyBoundedText(action.startIn, ACTION_PATH_CHARS, startIn.c_str());
+    return action;
+}
+
+ActionRecord CommandAction(UINT owner, UINT code) {
+    ActionRecord action = {};
+    action.owner = owner;
+    action.kind = ACTION_SYS_COMMAND;
+    action.commandCode = code;
+    return action;
+}
+
+void WriteStore(const Hotkeys& hotkeys, const Actions& actions) {
+    SHDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH);
+    ASSERT_TRUE(store_detail::CreateStoreRootWithVersion());
+    SaveStore(hotkeys, actions);
+}
+
+namespace {
+
+void SnapshotKey(HKEY parent, const std::wstring& path,
+                 std::map<std::wstring, std::vector<BYTE>>* values) {
+    HKEY key;
+    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    wchar_t name[256];
+    std::vector<BYTE> data(4096);
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = 256;
+        DWORD size = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data.data(), &size) !=
+            ERROR_SUCCESS)
+            break;
+        std::vector<BYTE> value(data.begin(), data.begin() + size);
+        value.push_back(static_cast<BYTE>(type));
+        (*values)[path + L"|" + name] = value;
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = 256;
+        if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        subkeys.push_back(name);
+    }
+    RegCloseKey(key);
+    for (const std::wstring& subkey : subkeys)
+        SnapshotKey(parent, path + L"\\" + subkey, values);
+}
+
+} // namespace
+
+std::map<std::wstring, std::vector<BYTE>> SnapshotStore() {
+    std::map<std::wstring, std::vector<BYTE>> values;
+    SnapshotKey(HKEY_CURRENT_USER, STORE_ROOT_PATH, &values);
+    return values;
+}
+
+std::vector<HotkeyRecord> StoredHotkeys() {
+    HKEY header;
+    std::vector<HotkeyRecord> result;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, STORE_HEADER_PATH, 0, KEY_ALL_ACCESS, &header) !=
+        ERROR_SUCCESS)
+        return result;
+    store_detail::NumberedSubkeys hotkeyKeys(header);
+    for (UINT k = 0; k < hotkeyKeys.Count(); ++k) {
+        RegKey hotkeyKey;
+        if (hotkeyKeys.Open(k, &hotkeyKey) != ERROR_SUCCESS)
+            continue;
+        HotkeyRecord hotkey;
+        store_detail::ReadHotkeyValue(hotkeyKey.Get(), &hotkey);
+        result.push_back(hotkey);
+    }
+    RegCloseKey(header);
+    return result;
+}
+
+bool CombinationIsTaken(UINT modifiers, UINT key) {
+    const int probeId = 0xB00F;
+    if (!RegisterHotKey(nullptr, probeId, modifiers, key))
+        return true;
+    UnregisterHotKey(nullptr, probeId);
+    return false;
+}
+
+void PressCombination(UINT modifiers, UINT key) {
+    INPUT inputs[10] = {};
+    UINT count = 0;
+    const WORD modifierKeys[4] = {VK_MENU, VK_CONTROL, VK_SHIFT, VK_LWIN};
+    const UINT modifierFlags[4] = {MOD_ALT, MOD_CONTROL, MOD_SHIFT, MOD_WIN};
+    for (int m = 0; m < 4; ++m) {
+        if (modifiers & modifierFlags[m]) {
+            inputs[count].type = INPUT_KEYBOARD;
+            inputs[count++].ki.wVk = modifierKeys[m];
+        }
+    }
+    inputs[count].type = INPUT_KEYBOARD;
+    inputs[count++].ki.wVk = static_cast<WORD>(key);
+    inputs[count].type = INPUT_KEYBOARD;
+    inputs[count].ki.wVk = static_cast<WORD>(key);
+    inputs[count++].ki.dwFlags = KEYEVENTF_KEYUP;
+    for (int m = 3; m >= 0; --m) {
+        if (modifiers & modifierFlags[m]) {
+            inputs[count].type = INPUT_KEYBOARD;
+            inputs[count].ki.wVk = modifierKeys[m];
+            inputs[count++].ki.dwFlags = KEYEVENTF_KEYUP;
+        }
+    }
+    SendInput(count, inputs, sizeof(INPUT));
+}
+
+std::vector<ProbeRun> ReadProbeLog(const std::wstring& log) {
+    std::vector<ProbeRun> runs;
+    HANDLE file = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return runs;
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    CloseHandle(file);
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(),
+                                                        static_cast<int>(text.size()), &wide[0],
+                                                        static_cast<int>(wide.size()))));
+    std::wistringstream lines(wide);
+    std::wstring line;
+    while (std::getline(lines, line)) {
+        std::vector<std::wstring> fields;
+        std::wistringstream parts(line);
+        std::wstring field;
+        while (std::getline(parts, field, L'|'))
+            fields.push_back(field);
+        if (fields.size() >= 6 && fields[0] == L"S") {
+            ProbeRun run;
+            run.tag = fields[1];
+            run.started = std::stoll(fields[2]);
+            run.pid = static_cast<DWORD>(std::stoul(fields[3]));
+            run.commandLine = fields[4];
+            run.folder = fields[5];
+            runs.push_back(run);
+        } else if (fields.size() >= 4 && fields[0] == L"E") {
+            DWORD pid = static_cast<DWORD>(std::stoul(fields[3]));
+            for (ProbeRun& run : runs) {
+                if (run.pid == pid && run.tag == fields[1] && run.ended == 0)
+                    run.ended = std::stoll(fields[2]);
+            }
+        }
+    }
+    return runs;
+}
+
+std::vector<ProbeRun> RunsOf(const std::vector<ProbeRun>& runs, const std::wstring& tag) {
+    std::vector<ProbeRun> result;
+    for (const ProbeRun& run : runs) {
+        if (run.tag == tag)
+            result.push_back(run);
+    }
+    return result;
+}
+
+namespace {
+
+void RemoveFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveFolder(folder + name + L"\\");
+            else
+                DeleteFileW((folder + name).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+HWND FindAgentWindowOf(DWORD processId) {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"PendrixOstrand", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId)
+            return window;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void AgentTest::SetUp() {
+    ClearStoreAndAutostart();
+    ASSERT_EQ(nullptr, FindWindowW(L"PendrixOstrand", nullptr)) << "an agent is still running";
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::wstring base = std::wstring(temp) + L"Pendrix Test\\";
+    CreateDirectoryW(base.c_str(), nullptr);
+    std::string name = info->name();
+    installFolder_ = base + std::wstring(name.begin(), name.end()) + L"\\";
+    RemoveFolder(installFolder_);
+    ASSERT_TRUE(CreateDirectoryW(installFolder_.c_str(), nullptr));
+    // Short: the path travels in an action's parameters (63 characters).
+    log_ = std::wstring(temp) + L"px.log";
+    DeleteFileW(log_.c_str());
+}
+
+void AgentTest::TearDown() {
+    if (process_.hProcess) {
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            PostMessageW(window_, WM_COMMAND, AGENT_EXIT, 0);
+            if (WaitForSingleObject(process_.hProcess, 5000) == WAIT_TIMEOUT)
+                TerminateProcess(process_.hProcess, 99);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+        process_ = {};
+    }
+    // Probes that are still alive end on their own within their lifetime.
+    Sleep(50);
+    ClearStoreAndAutostart();
+    RemoveFolder(installFolder_);
+    DeleteFileW(log_.c_str());
+}
+
+void AgentTest::Install(bool withLibrary) {
+    const std::wstring from = TestProgramFolder();
+    ASSERT_TRUE(CopyFileW((from + L"pendrixd.exe").c_str(), AgentPath().c_str(), FALSE));
+    if (withLibrary) {
+        ASSERT_TRUE(CopyFileW((from + L"fake_pendrixcfg.dll").c_str(),
+                              (installFolder_ + L"pendrixcfg.dll").c_str(), FALSE));
+    }
+}
+
+bool AgentTest::Start(const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + AgentPath() + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(AgentPath().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        installFolder_.c_str(), &startup, &process_))
+        return false;
+    if (!WaitFor([this] { return (window_ = FindAgentWindowOf(process_.dwProcessId)) != nullptr; }))
+        return false;
+    // The window exists from the start of its creation, and sent messages
+    // are answered while start-up waits on the shell: only input idleness
+    // says that the agent has registered its hotkeys and reached its loop.
+    return WaitForInputIdle(process_.hProcess, 10000) == 0;
+}
+
+DWORD AgentTest::RunSecondInstance(const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + AgentPath() + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION second = {};
+    if (!CreateProcessW(AgentPath().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        installFolder_.c_str(), &startup, &second))
+        return 0xFFFFFFFF;
+    DWORD code = 0xFFFFFFFE;
+    if (WaitForSingleObject(second.hProcess, 10000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(second.hProcess, &code);
+    else
+        TerminateProcess(second.hProcess, 98);
+    CloseHandle(second.hProcess);
+    CloseHandle(second.hThread);
+    return code;
+}
+
+DWORD AgentTest::Exit() {
+    PostMessageW(window_, WM_COMMAND, AGENT_EXIT, 0);
+    DWORD code = 0xFFFFFFFE;
+    if (WaitForSingleObject(process_.hProcess, 10000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+}
+
+bool AgentTest::Alive() const {
+    return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT &&
+           IsWindow(window_);
+}
+
+LRESULT AgentTest::Reload() {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window_, AGENT_RELOAD, 0, 0, SMTO_NORMAL, 10000, &result))
+        return -1;
+    return static_cast<LRESULT>(result);
+}
+
+std::vector<std::wstring> AgentTest::LibraryCalls() const {
+    std::vector<std::wstring> calls;
+    HANDLE handle =
+        CreateFileW((installFolder_ + L"calls.log").c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return calls;
+    char buffer[8192];
+    DWORD read = 0;
+    std::string text;
+    while (ReadFile(handle, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    CloseHandle(handle);
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line))
+        calls.push_back(std::wstring(line.begin(), line.end()));
+    return calls;
+}

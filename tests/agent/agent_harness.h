@@ -1,0 +1,96 @@
+// Drives a real pendrixd.exe process: installs a copy in a folder whose name
+// has a blank, starts and stops it, presses keys with SendInput, sends the
+// reload message, and reads what launch_probe.exe logged.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "record_array.h"
+#include "records.h"
+
+using Hotkeys = RecordArray<HotkeyRecord>;
+using Actions = RecordArray<ActionRecord>;
+
+const UINT AGENT_TRAY_CALLBACK = 0x0071;
+const UINT AGENT_RELOAD = 0x8079;
+const WORD AGENT_CONFIGURE = 32780;
+const WORD AGENT_ABOUT = 32781;
+const WORD AGENT_EXIT = 32782;
+
+std::wstring TestProgramFolder(); // ends in a backslash
+
+// Polls until `done` holds or the time runs out; true when it held.
+template <class Condition> bool WaitFor(Condition done, DWORD milliseconds = 10000) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (done())
+            return true;
+        if (GetTickCount() - start > milliseconds)
+            return false;
+        Sleep(20);
+    }
+}
+
+HotkeyRecord MakeHotkey(const wchar_t* title, UINT modifiers, UINT key, BYTE enabled = 1,
+                        BYTE runSequentially = 0);
+// A URL/file action that starts launch_probe.exe: it logs `tag` and lives
+// `lifetime` milliseconds.
+ActionRecord ProbeAction(UINT owner, const std::wstring& log, const wchar_t* tag,
+                         DWORD lifetime = 0, const std::wstring& startIn = L"",
+                         const std::wstring& extra = L"");
+ActionRecord CommandAction(UINT owner, UINT code);
+
+// Writes a current store holding exactly these records.
+void WriteStore(const Hotkeys& hotkeys, const Actions& actions);
+// Every value under the store's root, by key path and value name.
+std::map<std::wstring, std::vector<BYTE>> SnapshotStore();
+std::vector<HotkeyRecord> StoredHotkeys();
+
+// True when some program holds the combination (this one cannot register it).
+bool CombinationIsTaken(UINT modifiers, UINT key);
+// Presses and releases the combination with SendInput.
+void PressCombination(UINT modifiers, UINT key);
+
+struct ProbeRun {
+    std::wstring tag;
+    LONGLONG started = 0;
+    LONGLONG ended = 0; // 0 while running
+    DWORD pid = 0;
+    std::wstring commandLine;
+    std::wstring folder;
+};
+std::vector<ProbeRun> ReadProbeLog(const std::wstring& log);
+std::vector<ProbeRun> RunsOf(const std::vector<ProbeRun>& runs, const std::wstring& tag);
+
+class AgentTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Copies the agent (and, when asked, the stand-in library) into a fresh
+    // folder "Pendrix Test\<test name>".
+    void Install(bool withLibrary);
+    std::wstring AgentPath() const { return installFolder_ + L"pendrixd.exe"; }
+
+    // Starts the agent; false when its window did not appear.
+    bool Start(const std::wstring& arguments = L"/background");
+    // Starts another process of the agent and waits for it to end.
+    DWORD RunSecondInstance(const std::wstring& arguments);
+    DWORD Exit(); // the tray's Exit; returns the exit code
+    bool Alive() const;
+    LRESULT Reload();
+    HWND window() const { return window_; }
+
+    std::vector<std::wstring> LibraryCalls() const;
+
+    std::wstring installFolder_;
+    std::wstring log_;
+    PROCESS_INFORMATION process_ = {};
+    HWND window_ = nullptr;
+};

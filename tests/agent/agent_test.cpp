@@ -1,0 +1,354 @@
+// The agent end to end: a real pendrixd.exe process, the real registry and
+// real key presses inside the Wine desktop.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "agent_harness.h"
+#include "store.h"
+#include "test_registry.h"
+
+namespace {
+
+const UINT CTRL_ALT = MOD_CONTROL | MOD_ALT;
+
+// A combination this process holds while the object lives.
+class HeldCombination {
+  public:
+    HeldCombination(UINT modifiers, UINT key)
+        : held_(RegisterHotKey(nullptr, 0xB001, modifiers, key) != FALSE) {}
+    ~HeldCombination() {
+        if (held_)
+            UnregisterHotKey(nullptr, 0xB001);
+    }
+    bool held() const { return held_; }
+
+  private:
+    bool held_;
+};
+
+} // namespace
+
+TEST_F(AgentTest, FirstStartWritesTheDefaultsAndTheQuotedRunValueAndRegisters) {
+    Install(false);
+    ASSERT_TRUE(Start());
+
+    std::vector<HotkeyRecord> stored = StoredHotkeys();
+    ASSERT_EQ(6u, stored.size());
+    const BYTE enabled[6] = {1, 1, 1, 1, 1, 0};
+    for (UINT i = 0; i < 6; ++i)
+        EXPECT_EQ(enabled[i], stored[i].enabled) << i;
+    EXPECT_EQ(L"\"" + AgentPath() + L"\" /background", ReadAutostartValue());
+    EXPECT_NE(std::wstring::npos, AgentPath().find(L' ')) << "the install path has a blank";
+
+    // The five enabled defaults are held by the agent; the disabled one is free.
+    EXPECT_TRUE(CombinationIsTaken(MOD_ALT | MOD_CONTROL, VK_F7));
+    EXPECT_TRUE(CombinationIsTaken(MOD_CONTROL | MOD_SHIFT, 'I'));
+    EXPECT_TRUE(CombinationIsTaken(MOD_CONTROL | MOD_SHIFT, 'C'));
+    EXPECT_TRUE(CombinationIsTaken(MOD_CONTROL | MOD_SHIFT, 'M'));
+    EXPECT_TRUE(CombinationIsTaken(MOD_CONTROL | MOD_SHIFT, 'G'));
+    EXPECT_FALSE(CombinationIsTaken(MOD_ALT | MOD_CONTROL | MOD_SHIFT, VK_BACK));
+
+    // Exit: code 0, the store left exactly as it was, every combination freed.
+    auto before = SnapshotStore();
+    EXPECT_EQ(0u, Exit());
+    EXPECT_EQ(before, SnapshotStore());
+    EXPECT_FALSE(CombinationIsTaken(MOD_CONTROL | MOD_SHIFT, 'I'));
+    EXPECT_EQ(nullptr, FindWindowW(L"PendrixOstrand", nullptr));
+}
+
+TEST_F(AgentTest, ASecondStartExitsWithZeroAndChangesNothing) {
+    Install(true);
+    ASSERT_TRUE(Start(L"/BackGround"));
+    auto before = SnapshotStore();
+    for (const wchar_t* arguments : {L"/background", L"/BACKGROUND", L"", L"/background extra"}) {
+        SCOPED_TRACE(testing::Message()
+                     << "arguments: " << std::string(arguments, arguments + wcslen(arguments)));
+        EXPECT_EQ(0u, RunSecondInstance(arguments));
+    }
+    EXPECT_EQ(before, SnapshotStore());
+    EXPECT_TRUE(Alive());
+    int windows = 0;
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"PendrixOstrand", nullptr)) != nullptr;)
+        ++windows;
+    EXPECT_EQ(1, windows);
+    EXPECT_TRUE(LibraryCalls().empty()) << "no second instance opened a dialog";
+}
+
+TEST_F(AgentTest, TheBackgroundArgumentMustBeTheWholeTail) {
+    Install(true);
+    struct Case {
+        const wchar_t* arguments;
+        bool opensDialog;
+    };
+    for (const Case& c : {Case{L"/bAcKgRoUnD", false}, Case{L"", true}, Case{L"/background ", true},
+                          Case{L"/background x", true}, Case{L"-background", true}}) {
+        SCOPED_TRACE(testing::Message()
+                     << std::string(c.arguments, c.arguments + wcslen(c.arguments)) << "|");
+        DeleteFileW((installFolder_ + L"calls.log").c_str());
+        ASSERT_TRUE(Start(c.arguments));
+        if (c.opensDialog) {
+            EXPECT_TRUE(WaitFor([this] { return LibraryCalls().size() >= 2; }));
+            EXPECT_EQ(L"Configure|", LibraryCalls()[0].substr(0, 10));
+        } else {
+            Sleep(300);
+            EXPECT_TRUE(LibraryCalls().empty());
+        }
+        EXPECT_EQ(0u, Exit());
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+        process_ = {};
+    }
+}
+
+TEST_F(AgentTest, RegistrationSkipsOddBytesAndStoresRefusedHotkeysDisabled) {
+    Install(false);
+    HeldCombination taken(CTRL_ALT, VK_F10);
+    ASSERT_TRUE(taken.held());
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Free", CTRL_ALT, VK_F9));
+    hotkeys.Append(MakeHotkey(L"Taken", CTRL_ALT, VK_F10));
+    hotkeys.Append(MakeHotkey(L"Odd byte", CTRL_ALT, VK_F11, 2));
+    hotkeys.Append(MakeHotkey(L"Off", CTRL_ALT, VK_F12, 0));
+    WriteStore(hotkeys, actions);
+
+    ASSERT_TRUE(Start());
+    std::vector<HotkeyRecord> stored = StoredHotkeys();
+    ASSERT_EQ(4u, stored.size());
+    EXPECT_EQ(1, stored[0].enabled);
+    EXPECT_EQ(0, stored[1].enabled) << "refused, so stored disabled";
+    EXPECT_EQ(2, stored[2].enabled) << "never registered, left as it was";
+    EXPECT_EQ(0, stored[3].enabled);
+    EXPECT_TRUE(CombinationIsTaken(CTRL_ALT, VK_F9));
+    EXPECT_FALSE(CombinationIsTaken(CTRL_ALT, VK_F11));
+    EXPECT_FALSE(CombinationIsTaken(CTRL_ALT, VK_F12));
+    EXPECT_TRUE(ReadAutostartValue().empty()) << "an existing store is not reset";
+}
+
+TEST_F(AgentTest, ReloadAnswersAfterRegisteringTheNewStore) {
+    Install(false);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Old", CTRL_ALT, VK_F9));
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(CombinationIsTaken(CTRL_ALT, VK_F9));
+
+    HeldCombination taken(CTRL_ALT, VK_F11);
+    Hotkeys next;
+    Actions nextActions;
+    next.Append(MakeHotkey(L"New", CTRL_ALT, VK_F10));
+    next.Append(MakeHotkey(L"Taken", CTRL_ALT, VK_F11));
+    nextActions.Append(ProbeAction(0, log_, L"new"));
+    WriteStore(next, nextActions);
+
+    EXPECT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
+    // By the time the answer arrives everything is registered and saved.
+    EXPECT_FALSE(CombinationIsTaken(CTRL_ALT, VK_F9));
+    EXPECT_TRUE(CombinationIsTaken(CTRL_ALT, VK_F10));
+    std::vector<HotkeyRecord> stored = StoredHotkeys();
+    ASSERT_EQ(2u, stored.size());
+    EXPECT_EQ(1, stored[0].enabled);
+    EXPECT_EQ(0, stored[1].enabled);
+
+    PressCombination(CTRL_ALT, VK_F10);
+    EXPECT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"new").size() == 1; }));
+}
+
+TEST_F(AgentTest, APressRunsItsOwnActionsInOrderWithParametersAndFolder) {
+    Install(false);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring first = installFolder_ + L"first folder";
+    std::wstring second = installFolder_ + L"second";
+    CreateDirectoryW(first.c_str(), nullptr);
+    CreateDirectoryW(second.c_str(), nullptr);
+
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Runs", CTRL_ALT, VK_F9, 1, /*runSequentially=*/1));
+    hotkeys.Append(MakeHotkey(L"Other", CTRL_ALT, VK_F10));
+    hotkeys.Append(MakeHotkey(L"Empty", CTRL_ALT, VK_F11));
+    actions.Append(ProbeAction(0, log_, L"a", 0, first, L"--flag \"two words\""));
+    actions.Append(ProbeAction(1, log_, L"other"));
+    ActionRecord unknown = ProbeAction(0, log_, L"unknown");
+    unknown.kind = 7;
+    actions.Append(unknown);
+    actions.Append(ProbeAction(0, log_, L"b", 0, second));
+    actions.Append(ProbeAction(0, log_, L"c"));
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+
+    PressCombination(CTRL_ALT, VK_F11); // no actions: nothing happens
+    PressCombination(CTRL_ALT, VK_F9);
+    ASSERT_TRUE(WaitFor([this] {
+        auto c = RunsOf(ReadProbeLog(log_), L"c");
+        return c.size() == 1 && c[0].ended != 0;
+    }));
+    Sleep(200);
+    std::vector<ProbeRun> runs = ReadProbeLog(log_);
+    ASSERT_EQ(3u, runs.size()) << "only the pressed hotkey's actions of known kinds";
+    EXPECT_EQ(L"a", runs[0].tag);
+    EXPECT_EQ(L"b", runs[1].tag);
+    EXPECT_EQ(L"c", runs[2].tag);
+    EXPECT_LE(runs[0].ended, runs[1].started);
+    EXPECT_LE(runs[1].ended, runs[2].started);
+    EXPECT_NE(std::wstring::npos, runs[0].commandLine.find(L"--flag \"two words\""));
+    EXPECT_EQ(0, lstrcmpiW(first.c_str(), runs[0].folder.c_str())) << runs[0].folder.c_str();
+    EXPECT_EQ(0, lstrcmpiW(second.c_str(), runs[1].folder.c_str()));
+    EXPECT_TRUE(Alive());
+}
+
+TEST_F(AgentTest, SequentialRunsWaitForEachProgramAndParallelOnesDoNot) {
+    Install(false);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Sequential", CTRL_ALT, VK_F9, 1, 1));
+    hotkeys.Append(MakeHotkey(L"Parallel", CTRL_ALT, VK_F10, 1, 0));
+    actions.Append(ProbeAction(0, log_, L"s1", 800));
+    actions.Append(ProbeAction(0, log_, L"s2"));
+    actions.Append(ProbeAction(1, log_, L"p1", 800));
+    actions.Append(ProbeAction(1, log_, L"p2"));
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+
+    PressCombination(CTRL_ALT, VK_F9);
+    PressCombination(CTRL_ALT, VK_F10);
+    ASSERT_TRUE(WaitFor([this] {
+        std::vector<ProbeRun> runs = ReadProbeLog(log_);
+        int ended = 0;
+        for (const ProbeRun& run : runs)
+            ended += run.ended != 0;
+        return runs.size() == 4 && ended == 4;
+    }));
+    std::vector<ProbeRun> runs = ReadProbeLog(log_);
+    ProbeRun s1 = RunsOf(runs, L"s1")[0], s2 = RunsOf(runs, L"s2")[0];
+    ProbeRun p1 = RunsOf(runs, L"p1")[0], p2 = RunsOf(runs, L"p2")[0];
+    EXPECT_GE(s2.started, s1.ended) << "the second waits for the first";
+    EXPECT_LT(p2.started, p1.ended) << "parallel actions do not wait";
+}
+
+TEST_F(AgentTest, ARunningJobSurvivesAReloadAndLaterPressesRunTheNewHotkeys) {
+    Install(false);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Long", CTRL_ALT, VK_F9, 1, 1));
+    actions.Append(ProbeAction(0, log_, L"long", 1500));
+    actions.Append(ProbeAction(0, log_, L"afterlong"));
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+
+    PressCombination(CTRL_ALT, VK_F9);
+    ASSERT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"long").size() == 1; }));
+
+    // Replace the store under the running job: more hotkeys and actions, so
+    // the arrays are freed and grown elsewhere.
+    Hotkeys next;
+    Actions nextActions;
+    next.Append(MakeHotkey(L"Replaced", CTRL_ALT, VK_F10));
+    for (int i = 0; i < 20; ++i)
+        next.Append(MakeHotkey(L"Filler", CTRL_ALT | MOD_SHIFT, 'A' + i, 0));
+    nextActions.Append(ProbeAction(0, log_, L"replaced"));
+    WriteStore(next, nextActions);
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
+
+    ASSERT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"afterlong").size() == 1; }));
+    std::vector<ProbeRun> runs = ReadProbeLog(log_);
+    EXPECT_GE(RunsOf(runs, L"afterlong")[0].started, RunsOf(runs, L"long")[0].ended);
+    EXPECT_TRUE(Alive());
+
+    PressCombination(CTRL_ALT, VK_F10);
+    EXPECT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"replaced").size() == 1; }));
+    PressCombination(CTRL_ALT, VK_F9); // no longer a hotkey
+    Sleep(300);
+    EXPECT_EQ(1u, RunsOf(ReadProbeLog(log_), L"long").size());
+}
+
+TEST_F(AgentTest, ABurstOfPressesAndReloadsLeavesTheAgentAliveAndCorrect) {
+    Install(false);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Burst", CTRL_ALT, VK_F9));
+    hotkeys.Append(MakeHotkey(L"Other", CTRL_ALT, VK_F10));
+    actions.Append(ProbeAction(0, log_, L"burst"));
+    actions.Append(ProbeAction(1, log_, L"other"));
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+
+    const int presses = 12;
+    for (int i = 0; i < presses; ++i) {
+        PressCombination(CTRL_ALT, VK_F9);
+        ASSERT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload()) << i;
+    }
+    EXPECT_TRUE(WaitFor(
+        [this] {
+            return RunsOf(ReadProbeLog(log_), L"burst").size() == static_cast<size_t>(presses);
+        },
+        30000))
+        << RunsOf(ReadProbeLog(log_), L"burst").size();
+    EXPECT_TRUE(Alive());
+    EXPECT_TRUE(RunsOf(ReadProbeLog(log_), L"other").empty());
+    std::vector<HotkeyRecord> stored = StoredHotkeys();
+    ASSERT_EQ(2u, stored.size());
+    EXPECT_EQ(1, stored[0].enabled);
+    EXPECT_EQ(1, stored[1].enabled);
+}
+
+TEST_F(AgentTest, TheConfigureCommandWaitsForTheDialogBeforeTheNextAction) {
+    Install(true);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Configure then run", CTRL_ALT, VK_F9));
+    actions.Append(CommandAction(0, 0x1A00));
+    actions.Append(CommandAction(0, 0x0B03)); // listed nowhere: nothing happens
+    actions.Append(ProbeAction(0, log_, L"afterdialog"));
+    WriteStore(hotkeys, actions);
+    HANDLE hold = CreateEventW(nullptr, TRUE, FALSE, L"PendrixTestHoldDialog");
+    ASSERT_NE(nullptr, hold);
+    ASSERT_TRUE(Start());
+
+    PressCombination(CTRL_ALT, VK_F9);
+    ASSERT_TRUE(WaitFor([this] { return LibraryCalls().size() == 1; }));
+    Sleep(500);
+    EXPECT_TRUE(ReadProbeLog(log_).empty()) << "the next action waits for the dialog";
+    // While the dialog is open, the agent still answers.
+    EXPECT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
+    SetEvent(hold);
+    EXPECT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"afterdialog").size() == 1; }));
+    CloseHandle(hold);
+    std::vector<std::wstring> calls = LibraryCalls();
+    ASSERT_EQ(2u, calls.size());
+    EXPECT_EQ(L"Configure returns", calls[1]);
+}
+
+TEST_F(AgentTest, TrayDoubleClickAndAboutReachTheLibraryAndAMissingOneIsHarmless) {
+    Install(true);
+    ASSERT_TRUE(Start());
+    SendMessageW(window(), AGENT_TRAY_CALLBACK, 0, WM_LBUTTONUP); // a single click: nothing
+    SendMessageW(window(), AGENT_TRAY_CALLBACK, 0, WM_LBUTTONDBLCLK);
+    SendMessageW(window(), WM_COMMAND, AGENT_ABOUT, 0);
+    SendMessageW(window(), WM_COMMAND, AGENT_CONFIGURE, 0);
+    std::vector<std::wstring> calls = LibraryCalls();
+    ASSERT_EQ(5u, calls.size());
+    EXPECT_EQ(L"Configure|", calls[0].substr(0, 10));
+    wchar_t owner[32];
+    wsprintfW(owner, L"AboutDlg|%I64x",
+              static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window())));
+    EXPECT_EQ(owner, calls[2]);
+    EXPECT_EQ(L"Configure|", calls[3].substr(0, 10));
+    EXPECT_EQ(0u, Exit());
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+    process_ = {};
+
+    // Without the library, the same requests do nothing and the agent lives on.
+    ASSERT_TRUE(DeleteFileW((installFolder_ + L"pendrixcfg.dll").c_str()));
+    ASSERT_TRUE(Start(L""));
+    SendMessageW(window(), AGENT_TRAY_CALLBACK, 0, WM_LBUTTONDBLCLK);
+    SendMessageW(window(), WM_COMMAND, AGENT_ABOUT, 0);
+    SendMessageW(window(), WM_COMMAND, AGENT_CONFIGURE, 0);
+    EXPECT_TRUE(Alive());
+    EXPECT_EQ(5u, LibraryCalls().size());
+}

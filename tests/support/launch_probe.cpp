@@ -1,0 +1,60 @@
+// A program that actions launch in the tests. It appends to a log what it
+// was started with and when it started and ended:
+//   launch_probe.exe <log file> <tag> <milliseconds to live> [anything...]
+// Lines: "S|tag|ticks|pid|command line|working folder" and "E|tag|ticks|pid".
+#include <windows.h>
+#include <shellapi.h>
+
+#include <stdio.h>
+#include <wchar.h>
+
+namespace {
+
+void AppendLine(const wchar_t* logPath, const wchar_t* line) {
+    char utf8[8192];
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, line, -1, utf8, sizeof utf8, nullptr, nullptr);
+    if (bytes <= 1)
+        return;
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        HANDLE file = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(file, utf8, static_cast<DWORD>(bytes - 1), &written, nullptr);
+            CloseHandle(file);
+            return;
+        }
+        Sleep(10);
+    }
+}
+
+LONGLONG Ticks() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv || argc < 4)
+        return 2;
+    const wchar_t* log = argv[1];
+    const wchar_t* tag = argv[2];
+    DWORD lifetime = static_cast<DWORD>(_wtoi(argv[3]));
+    wchar_t folder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    wchar_t line[4096];
+    _snwprintf(line, 4095, L"S|%ls|%lld|%lu|%ls|%ls\n", tag, Ticks(), GetCurrentProcessId(),
+               GetCommandLineW(), folder);
+    line[4095] = L'\0';
+    AppendLine(log, line);
+    if (lifetime)
+        Sleep(lifetime);
+    _snwprintf(line, 4095, L"E|%ls|%lld|%lu\n", tag, Ticks(), GetCurrentProcessId());
+    AppendLine(log, line);
+    LocalFree(argv);
+    return 0;
+}
