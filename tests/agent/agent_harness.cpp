@@ -290,7 +290,8 @@ bool AgentTest::Start(const std::wstring& arguments) {
     // The window exists from the start of its creation, and sent messages
     // are answered while start-up waits on the shell: only input idleness
     // says that the agent has registered its hotkeys and reached its loop.
-    return WaitForInputIdle(process_.hProcess, 10000) == 0;
+    // Wine may answer WAIT_FAILED until the process has its idle event.
+    return WaitFor([this] { return WaitForInputIdle(process_.hProcess, 1000) == 0; });
 }
 
 DWORD AgentTest::RunSecondInstance(const std::wstring& arguments) {
@@ -349,4 +350,69 @@ std::vector<std::wstring> AgentTest::LibraryCalls() const {
     while (std::getline(lines, line))
         calls.push_back(std::wstring(line.begin(), line.end()));
     return calls;
+}
+
+int CountTrayIconPixels(POINT* centre) {
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    if (!taskbar || !IsWindowVisible(taskbar))
+        return 0; // Wine shows its taskbar once the first icon is added
+    RECT bar;
+    GetWindowRect(taskbar, &bar);
+    // The notification area is at the right end of the taskbar.
+    const int width = 240;
+    const int height = bar.bottom - bar.top;
+    const int left = bar.right - width;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, left, bar.top, SRCCOPY);
+    int count = 0;
+    long sumX = 0, sumY = 0;
+    const BYTE* pixels = static_cast<const BYTE*>(bits);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const BYTE* p = pixels + (y * width + x) * 4; // blue, green, red
+            // The key face of Pendrix's icon: RGB(37, 99, 235).
+            if (abs(p[2] - 37) < 12 && abs(p[1] - 99) < 12 && abs(p[0] - 235) < 12) {
+                ++count;
+                sumX += x;
+                sumY += y;
+            }
+        }
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (centre && count) {
+        centre->x = left + sumX / count;
+        centre->y = bar.top + sumY / count;
+    }
+    return count;
+}
+
+void ClickAt(POINT point, bool right, int clicks) {
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN) - 1;
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN) - 1;
+    INPUT move = {};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = point.x * 65535 / screenWidth;
+    move.mi.dy = point.y * 65535 / screenHeight;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &move, sizeof move);
+    for (int i = 0; i < clicks; ++i) {
+        INPUT press[2] = {};
+        press[0].type = press[1].type = INPUT_MOUSE;
+        press[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+        press[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+        SendInput(2, press, sizeof(INPUT));
+    }
 }

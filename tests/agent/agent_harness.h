@@ -57,6 +57,12 @@ bool CombinationIsTaken(UINT modifiers, UINT key);
 // Presses and releases the combination with SendInput.
 void PressCombination(UINT modifiers, UINT key);
 
+// Pixels of the icon's key face in the taskbar's notification area, and
+// their centre: what the user sees of the tray icon.
+int CountTrayIconPixels(POINT* centre = nullptr);
+// Real mouse clicks at a screen point.
+void ClickAt(POINT point, bool right, int clicks);
+
 struct ProbeRun {
     std::wstring tag;
     LONGLONG started = 0;

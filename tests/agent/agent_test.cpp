@@ -27,6 +27,14 @@ class HeldCombination {
     bool held_;
 };
 
+HWND FindVisiblePopupMenu() {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32768", nullptr)) != nullptr;) {
+        if (IsWindowVisible(w))
+            return w;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 TEST_F(AgentTest, FirstStartWritesTheDefaultsAndTheQuotedRunValueAndRegisters) {
@@ -351,4 +359,140 @@ TEST_F(AgentTest, TrayDoubleClickAndAboutReachTheLibraryAndAMissingOneIsHarmless
     SendMessageW(window(), WM_COMMAND, AGENT_CONFIGURE, 0);
     EXPECT_TRUE(Alive());
     EXPECT_EQ(5u, LibraryCalls().size());
+}
+
+TEST_F(AgentTest, TheTrayIconAnswersTheMouseAndComesBackAfterTheTaskbar) {
+    Install(true);
+    ASSERT_EQ(0, CountTrayIconPixels()) << "no icon before the agent starts";
+    ASSERT_TRUE(Start());
+    int pixels = 0;
+    POINT icon = {};
+    ASSERT_TRUE(WaitFor([&] { return (pixels = CountTrayIconPixels(&icon)) > 0; }));
+
+    // A single click does nothing; a double-click opens the configuration.
+    ClickAt(icon, /*right=*/false, 1);
+    Sleep(400);
+    EXPECT_TRUE(LibraryCalls().empty());
+    ClickAt(icon, false, 2);
+    EXPECT_TRUE(WaitFor([this] { return LibraryCalls().size() == 2; }));
+
+    // A right press opens the menu at the cursor, in the stated order.
+    ClickAt(icon, /*right=*/true, 1);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        menu = FindVisiblePopupMenu();
+        return menu != nullptr;
+    }));
+    RECT menuRect;
+    GetWindowRect(menu, &menuRect);
+    // At the cursor (moved inside the screen where it would not fit).
+    EXPECT_LE(menuRect.left, icon.x);
+    EXPECT_GE(menuRect.right, icon.x);
+    // Above the cursor when it is at the bottom; Wine keeps it off the taskbar.
+    EXPECT_TRUE(abs(menuRect.top - icon.y) <= 2 || abs(menuRect.bottom - icon.y) <= 24)
+        << menuRect.left << "," << menuRect.top << "," << menuRect.right << "," << menuRect.bottom
+        << " icon " << icon.x << "," << icon.y;
+    // Down twice from no selection lands on the second item, "About".
+    INPUT keys[6] = {};
+    const WORD sequence[3] = {VK_DOWN, VK_DOWN, VK_RETURN};
+    for (int k = 0; k < 3; ++k) {
+        keys[2 * k].type = keys[2 * k + 1].type = INPUT_KEYBOARD;
+        keys[2 * k].ki.wVk = keys[2 * k + 1].ki.wVk = sequence[k];
+        keys[2 * k + 1].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(6, keys, sizeof(INPUT));
+    EXPECT_TRUE(WaitFor([this] { return LibraryCalls().size() == 3; }));
+    EXPECT_EQ(L"AboutDlg|", LibraryCalls().back().substr(0, 9));
+
+    // Down four times skips the separator onto "Configure HotKeys".
+    // Wine's tray passes no further real clicks on to the icon's owner once a
+    // menu was closed with the keyboard, so this one comes as the shell's
+    // notification itself.
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(menu); }));
+    PostMessageW(window(), AGENT_TRAY_CALLBACK, 0, WM_RBUTTONDOWN);
+    ASSERT_TRUE(WaitFor([&] {
+        menu = FindVisiblePopupMenu();
+        return menu != nullptr;
+    }));
+    INPUT down[10] = {};
+    for (int k = 0; k < 5; ++k) {
+        down[2 * k].type = down[2 * k + 1].type = INPUT_KEYBOARD;
+        down[2 * k].ki.wVk = down[2 * k + 1].ki.wVk = k < 4 ? VK_DOWN : VK_RETURN;
+        down[2 * k + 1].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(10, down, sizeof(INPUT));
+    EXPECT_TRUE(WaitFor([this] { return LibraryCalls().size() == 5; }));
+    EXPECT_EQ(L"Configure|", LibraryCalls()[3].substr(0, 10));
+
+    // Explorer restarted: the icon is deleted and added again, once.
+    SendMessageW(window(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    Sleep(300);
+    EXPECT_EQ(pixels, CountTrayIconPixels());
+    EXPECT_TRUE(Alive());
+
+    EXPECT_EQ(0u, Exit());
+    EXPECT_TRUE(WaitFor([] { return CountTrayIconPixels() == 0; })) << "Exit removes the icon";
+}
+
+TEST_F(AgentTest, TheProgramCarriesItsIconMenuAndVersion) {
+    Install(false);
+    HMODULE agent = LoadLibraryExW(AgentPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, agent);
+
+    // Icon group 107: 48x48, 16x16 and 32x32, 256 colours, in that order.
+    HRSRC group = FindResourceW(agent, MAKEINTRESOURCEW(107), MAKEINTRESOURCEW(14));
+    ASSERT_NE(nullptr, group);
+    const BYTE* directory = static_cast<const BYTE*>(LockResource(LoadResource(agent, group)));
+    ASSERT_NE(nullptr, directory);
+    WORD count;
+    memcpy(&count, directory + 4, 2);
+    ASSERT_EQ(3, count);
+    const BYTE sizes[3] = {48, 16, 32};
+    for (int i = 0; i < 3; ++i) {
+        const BYTE* entry = directory + 6 + 14 * i;
+        EXPECT_EQ(sizes[i], entry[0]) << i;
+        EXPECT_EQ(sizes[i], entry[1]) << i;
+        WORD bits;
+        memcpy(&bits, entry + 6, 2);
+        EXPECT_EQ(8, bits) << i;
+    }
+
+    // Menu 139: the popup "SYSTRAYMENU" and its five items.
+    HMENU menu = LoadMenuW(agent, MAKEINTRESOURCEW(139));
+    ASSERT_NE(nullptr, menu);
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, 0, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(L"SYSTRAYMENU", text);
+    HMENU items = GetSubMenu(menu, 0);
+    ASSERT_EQ(5, GetMenuItemCount(items));
+    const UINT ids[5] = {AGENT_EXIT, AGENT_ABOUT, 32784, 0, AGENT_CONFIGURE};
+    const wchar_t* texts[5] = {L"Exit Pendrix", L"About", L"Ostrand Online", L"",
+                               L"Configure HotKeys"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(ids[i], GetMenuItemID(items, i)) << i;
+        text[0] = L'\0';
+        GetMenuStringW(items, i, text, 64, MF_BYPOSITION);
+        EXPECT_STREQ(texts[i], text) << i;
+        EXPECT_EQ(0u, GetMenuState(items, i, MF_BYPOSITION) & MF_DEFAULT) << i;
+    }
+    EXPECT_NE(0u, GetMenuState(items, 3, MF_BYPOSITION) & MF_SEPARATOR);
+    DestroyMenu(menu);
+    FreeLibrary(agent);
+
+    // Version 1.2.0.0, product "Pendrix".
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(AgentPath().c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> version(size);
+    ASSERT_TRUE(GetFileVersionInfoW(AgentPath().c_str(), 0, size, version.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(0x00010002u, fixed->dwFileVersionMS);
+    EXPECT_EQ(0u, fixed->dwFileVersionLS);
+    EXPECT_EQ(0x00010002u, fixed->dwProductVersionMS);
+    wchar_t* product = nullptr;
+    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\040904b0\\ProductName",
+                               reinterpret_cast<void**>(&product), &length));
+    EXPECT_STREQ(L"Pendrix", product);
 }
