@@ -11,8 +11,6 @@
 #include "store.h"
 #include "tray.h"
 
-AgentState g_agent;
-
 namespace {
 
 void LoadAndRegister(HWND window) {
