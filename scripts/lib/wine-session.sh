@@ -1,5 +1,5 @@
 # Starts and stops a Wine session for the tests, the benchmarks and
-# scripts/run: an X display (Xvfb unless one is given), a fresh prefix, a
+# scripts/run: an X display (Xvfb unless one is given), a prefix, a
 # persistent wineserver, and one Wine virtual desktop, which is where tray
 # icons work and where synthesized key presses reach RegisterHotKey.
 #
@@ -10,35 +10,11 @@ WINE_SESSION_PIDS=""
 
 wine_session_log() { echo "wine-session: $*" >&2; }
 
-# start_wine_session PREFIX [use-current-display]
-start_wine_session() {
-    local prefix="$1" use_display="${2:-}"
-    export WINEPREFIX="$prefix"
-    export WINEARCH=win64
-    export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
-    local logs="$prefix.logs"
-    rm -rf "$prefix" "$logs"
-    mkdir -p "$prefix" "$logs"
-    WINE_SESSION_LOGS="$logs"
-
-    if [ -z "$use_display" ] || [ -z "${DISPLAY:-}" ]; then
-        local fdfile="$logs/display"
-        : >"$fdfile"
-        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >"$logs/xvfb.log" 2>&1 &
-        WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
-        local i
-        for i in $(seq 1 100); do
-            [ -s "$fdfile" ] && break
-            sleep 0.1
-        done
-        [ -s "$fdfile" ] || { wine_session_log "Xvfb did not start"; return 1; }
-        export DISPLAY=":$(head -n1 "$fdfile")"
-    fi
-
-    wineserver -p30 >"$logs/wineserver.log" 2>&1 </dev/null
-    # The desktop settings must be in place before any program opens a
-    # window, so the prefix is made without a display.
+# A new prefix whose programs all open in the virtual desktop "Default".
+# The settings must be in place before any program opens a window, so the
+# prefix is made without a display.
+make_wine_prefix() {
+    local logs="$1"
     env -u DISPLAY wine wineboot -i >"$logs/wineboot.log" 2>&1 </dev/null
     cat >"$logs/session.reg" <<'REG'
 REGEDIT4
@@ -54,11 +30,50 @@ REGEDIT4
 REG
     env -u DISPLAY wine regedit /S "$(winepath -w "$logs/session.reg" 2>/dev/null)" \
         >"$logs/regedit.log" 2>&1 </dev/null
-
-    # wineboot left a headless desktop process behind; a fresh server lets the
-    # desktop come up on the display.
+    # wineboot left a headless desktop process behind; a fresh server lets
+    # the desktop come up on the display.
     wineserver -k >/dev/null 2>&1 </dev/null || true
     wineserver -p30 >>"$logs/wineserver.log" 2>&1 </dev/null
+}
+
+# start_wine_session PREFIX [use-current-display] [keep-prefix]
+#   use-current-display: run on $DISPLAY when it is set, else on a new Xvfb
+#   keep-prefix: reuse PREFIX when it exists, so the user's hotkeys survive
+start_wine_session() {
+    local prefix="$1" use_display="${2:-}" keep="${3:-}"
+    export WINEPREFIX="$prefix"
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    local logs="$prefix.logs"
+    local fresh=1
+    if [ -n "$keep" ] && [ -f "$prefix/system.reg" ]; then
+        fresh=""
+        rm -rf "$logs"
+    else
+        rm -rf "$prefix" "$logs"
+    fi
+    mkdir -p "$prefix" "$logs"
+    WINE_SESSION_LOGS="$logs"
+    WINE_SESSION_XVFB=""
+
+    if [ -z "$use_display" ] || [ -z "${DISPLAY:-}" ]; then
+        local fdfile="$logs/display"
+        : >"$fdfile"
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >"$logs/xvfb.log" 2>&1 &
+        WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
+        local i
+        for i in $(seq 1 100); do
+            [ -s "$fdfile" ] && break
+            sleep 0.1
+        done
+        [ -s "$fdfile" ] || { wine_session_log "Xvfb did not start"; return 1; }
+        export DISPLAY=":$(head -n1 "$fdfile")"
+        WINE_SESSION_XVFB=1
+    fi
+
+    wineserver -p30 >"$logs/wineserver.log" 2>&1 </dev/null
+    [ -n "$fresh" ] && make_wine_prefix "$logs"
 
     wine explorer /desktop=Default,1024x768 >"$logs/explorer.log" 2>&1 </dev/null &
     WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
