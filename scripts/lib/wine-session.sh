@@ -96,9 +96,36 @@ start_wine_session() {
     WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
 }
 
+# A PulseAudio server with a null sink, so that Wine offers a real mixer
+# (the speakers line with volume and mute). Wine programs started after this
+# find it through PULSE_SERVER.
+start_audio_server() {
+    local runtime="$1"
+    rm -rf "$runtime"
+    mkdir -p "$runtime/pulse"
+    chmod 700 "$runtime"
+    if ! XDG_RUNTIME_DIR="$runtime" pulseaudio -n --daemonize=yes --exit-idle-time=-1 \
+        --load="module-null-sink sink_name=nullsink" \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$runtime/pulse/native" \
+        >"$runtime.log" 2>&1 </dev/null; then
+        wine_session_log "PulseAudio did not start (see $runtime.log)"
+        return 1
+    fi
+    local i
+    for i in $(seq 1 50); do
+        [ -S "$runtime/pulse/native" ] && break
+        sleep 0.1
+    done
+    export PULSE_SERVER="unix:$runtime/pulse/native"
+    WINE_SESSION_AUDIO="$runtime"
+}
+
 stop_wine_session() {
     [ -n "${WINE_SESSION_KEEPALIVE:-}" ] && kill "$WINE_SESSION_KEEPALIVE" 2>/dev/null
     wineserver -k >/dev/null 2>&1 </dev/null || true
+    if [ -n "${WINE_SESSION_AUDIO:-}" ]; then
+        XDG_RUNTIME_DIR="$WINE_SESSION_AUDIO" pulseaudio --kill >/dev/null 2>&1 </dev/null || true
+    fi
     local pid
     for pid in $WINE_SESSION_PIDS; do
         kill "$pid" 2>/dev/null || true

@@ -145,6 +145,8 @@ void PressCombination(UINT modifiers, UINT key) {
             inputs[count++].ki.dwFlags = KEYEVENTF_KEYUP;
         }
     }
+    for (UINT i = 0; i < count; ++i)
+        inputs[i].ki.dwExtraInfo = TEST_INPUT_MARK;
     SendInput(count, inputs, sizeof(INPUT));
 }
 

@@ -54,6 +54,8 @@ std::vector<HotkeyRecord> StoredHotkeys();
 
 // True when some program holds the combination (this one cannot register it).
 bool CombinationIsTaken(UINT modifiers, UINT key);
+// Marks the key events this program synthesizes (KBDLLHOOKSTRUCT dwExtraInfo).
+const ULONG_PTR TEST_INPUT_MARK = 0x5E17;
 // Presses and releases the combination with SendInput.
 void PressCombination(UINT modifiers, UINT key);
 
