@@ -4,17 +4,13 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "agent_protocol.h"
 #include "record_array.h"
 #include "records.h"
-
-#define AGENT_WINDOW_CLASS L"PendrixOstrand"
 
 // The shell's mouse notifications for the tray icon: a fixed number below
 // WM_USER, as other programs may rely on it.
 const UINT TrayCallbackMessage = 0x0071;
-// Sent by the configuration library after it saved the store; answered with
-// the same number once the agent has reloaded and registered everything.
-const UINT ReloadMessage = 0x8079;
 
 struct AgentState {
     HINSTANCE instance = nullptr;

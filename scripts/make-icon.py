@@ -3,7 +3,7 @@
 48x48, 16x16 and 32x32 images, in that order. The result is committed;
 run this again only to change the artwork:
 
-    scripts/make-icon.py agent/pendrix.ico
+    scripts/make-icon.py shared/pendrix.ico
 """
 import struct
 import sys
@@ -86,7 +86,7 @@ def bmp_image(size):
 
 
 def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else "agent/pendrix.ico"
+    out = sys.argv[1] if len(sys.argv) > 1 else "shared/pendrix.ico"
     sizes = [48, 16, 32]
     images = [bmp_image(s) for s in sizes]
     data = struct.pack("<HHH", 0, 1, len(sizes))

@@ -7,6 +7,8 @@
 // The label as a plain string for resource scripts, and as a wide one for code.
 #define MAKER_SITE_LABEL_TEXT "Ostrand Online"
 #define MAKER_SITE_LABEL L"" MAKER_SITE_LABEL_TEXT
+// The address as the About box writes it.
+#define MAKER_SITE_ADDRESS_TEXT "www.ostrand.example"
 
 // The page the agent and the dialogs open, and the one the default hotkey opens.
 #define MAKER_SITE_AGENT_PAGE MAKER_SITE_URL L"/?id=pendrixd"

@@ -42,6 +42,15 @@ template <class Record> class RecordArray {
         storage_[count_++] = record;
     }
 
+    // Removes one record; the records after it move up by one.
+    void RemoveAt(UINT index) {
+        if (index >= count_)
+            RaiseOutOfRange();
+        memmove(storage_ + index, storage_ + index + 1,
+                static_cast<SIZE_T>(count_ - index - 1) * sizeof(Record));
+        --count_;
+    }
+
     // Frees the storage; count and capacity go back to 0.
     void Clear() {
         if (storage_)

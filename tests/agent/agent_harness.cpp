@@ -271,13 +271,15 @@ void AgentTest::TearDown() {
     DeleteFileW(log_.c_str());
 }
 
-void AgentTest::Install(bool withLibrary) {
+void AgentTest::Install(Library library) {
     const std::wstring from = TestProgramFolder();
     ASSERT_TRUE(CopyFileW((from + L"pendrixd.exe").c_str(), AgentPath().c_str(), FALSE));
-    if (withLibrary) {
-        ASSERT_TRUE(CopyFileW((from + L"fake_pendrixcfg.dll").c_str(),
-                              (installFolder_ + L"pendrixcfg.dll").c_str(), FALSE));
-    }
+    if (library == Library::None)
+        return;
+    const wchar_t* source =
+        library == Library::StandIn ? L"fake_pendrixcfg.dll" : L"pendrixcfg.dll";
+    ASSERT_TRUE(
+        CopyFileW((from + source).c_str(), (installFolder_ + L"pendrixcfg.dll").c_str(), FALSE));
 }
 
 bool AgentTest::Start(const std::wstring& arguments) {

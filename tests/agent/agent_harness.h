@@ -81,9 +81,10 @@ class AgentTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // Copies the agent (and, when asked, the stand-in library) into a fresh
+    // Copies the agent, and the library it loads by name, into a fresh
     // folder "Pendrix Test\<test name>".
-    void Install(bool withLibrary);
+    enum class Library { None, StandIn, Real };
+    void Install(Library library);
     std::wstring AgentPath() const { return installFolder_ + L"pendrixd.exe"; }
 
     // Starts the agent; false when its window did not appear.

@@ -104,7 +104,7 @@ HWND FindVisiblePopupMenu() {
 } // namespace
 
 TEST_F(AgentTest, FirstStartWritesTheDefaultsAndTheQuotedRunValueAndRegisters) {
-    Install(false);
+    Install(Library::None);
     ASSERT_TRUE(Start());
 
     std::vector<HotkeyRecord> stored = StoredHotkeys();
@@ -132,7 +132,7 @@ TEST_F(AgentTest, FirstStartWritesTheDefaultsAndTheQuotedRunValueAndRegisters) {
 }
 
 TEST_F(AgentTest, ASecondStartExitsWithZeroAndChangesNothing) {
-    Install(true);
+    Install(Library::StandIn);
     ASSERT_TRUE(Start(L"/BackGround"));
     auto before = SnapshotStore();
     for (const wchar_t* arguments : {L"/background", L"/BACKGROUND", L"", L"/background extra"}) {
@@ -150,7 +150,7 @@ TEST_F(AgentTest, ASecondStartExitsWithZeroAndChangesNothing) {
 }
 
 TEST_F(AgentTest, TheBackgroundArgumentMustBeTheWholeTail) {
-    Install(true);
+    Install(Library::StandIn);
     struct Case {
         const wchar_t* arguments;
         bool opensDialog;
@@ -176,7 +176,7 @@ TEST_F(AgentTest, TheBackgroundArgumentMustBeTheWholeTail) {
 }
 
 TEST_F(AgentTest, RegistrationSkipsOddBytesAndStoresRefusedHotkeysDisabled) {
-    Install(false);
+    Install(Library::None);
     HeldCombination taken(CTRL_ALT, VK_F10);
     ASSERT_TRUE(taken.held());
     Hotkeys hotkeys;
@@ -201,7 +201,7 @@ TEST_F(AgentTest, RegistrationSkipsOddBytesAndStoresRefusedHotkeysDisabled) {
 }
 
 TEST_F(AgentTest, ReloadAnswersAfterRegisteringTheNewStore) {
-    Install(false);
+    Install(Library::None);
     Hotkeys hotkeys;
     Actions actions;
     hotkeys.Append(MakeHotkey(L"Old", CTRL_ALT, VK_F9));
@@ -231,7 +231,7 @@ TEST_F(AgentTest, ReloadAnswersAfterRegisteringTheNewStore) {
 }
 
 TEST_F(AgentTest, APressRunsItsOwnActionsInOrderWithParametersAndFolder) {
-    Install(false);
+    Install(Library::None);
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     std::wstring first = installFolder_ + L"first folder";
@@ -275,7 +275,7 @@ TEST_F(AgentTest, APressRunsItsOwnActionsInOrderWithParametersAndFolder) {
 }
 
 TEST_F(AgentTest, SequentialRunsWaitForEachProgramAndParallelOnesDoNot) {
-    Install(false);
+    Install(Library::None);
     Hotkeys hotkeys;
     Actions actions;
     hotkeys.Append(MakeHotkey(L"Sequential", CTRL_ALT, VK_F9, 1, 1));
@@ -304,7 +304,7 @@ TEST_F(AgentTest, SequentialRunsWaitForEachProgramAndParallelOnesDoNot) {
 }
 
 TEST_F(AgentTest, ARunningJobSurvivesAReloadAndLaterPressesRunTheNewHotkeys) {
-    Install(false);
+    Install(Library::None);
     Hotkeys hotkeys;
     Actions actions;
     hotkeys.Append(MakeHotkey(L"Long", CTRL_ALT, VK_F9, 1, 1));
@@ -341,7 +341,7 @@ TEST_F(AgentTest, ARunningJobSurvivesAReloadAndLaterPressesRunTheNewHotkeys) {
 }
 
 TEST_F(AgentTest, ABurstOfPressesAndReloadsLeavesTheAgentAliveAndCorrect) {
-    Install(false);
+    Install(Library::None);
     Hotkeys hotkeys;
     Actions actions;
     hotkeys.Append(MakeHotkey(L"Burst", CTRL_ALT, VK_F9));
@@ -375,7 +375,7 @@ TEST_F(AgentTest, ABurstOfPressesAndReloadsLeavesTheAgentAliveAndCorrect) {
 }
 
 TEST_F(AgentTest, TheConfigureCommandWaitsForTheDialogBeforeTheNextAction) {
-    Install(true);
+    Install(Library::StandIn);
     Hotkeys hotkeys;
     Actions actions;
     hotkeys.Append(MakeHotkey(L"Configure then run", CTRL_ALT, VK_F9));
@@ -402,7 +402,7 @@ TEST_F(AgentTest, TheConfigureCommandWaitsForTheDialogBeforeTheNextAction) {
 }
 
 TEST_F(AgentTest, TrayDoubleClickAndAboutReachTheLibraryAndAMissingOneIsHarmless) {
-    Install(true);
+    Install(Library::StandIn);
     ASSERT_TRUE(Start());
     SendMessageW(window(), AGENT_TRAY_CALLBACK, 0, WM_LBUTTONUP); // a single click: nothing
     SendMessageW(window(), AGENT_TRAY_CALLBACK, 0, WM_LBUTTONDBLCLK);
@@ -432,7 +432,7 @@ TEST_F(AgentTest, TrayDoubleClickAndAboutReachTheLibraryAndAMissingOneIsHarmless
 }
 
 TEST_F(AgentTest, TheTrayIconAnswersTheMouseAndComesBackAfterTheTaskbar) {
-    Install(true);
+    Install(Library::StandIn);
     ASSERT_EQ(0, CountTrayIconPixels()) << "no icon before the agent starts";
     ASSERT_TRUE(Start());
     int pixels = 0;
@@ -505,7 +505,7 @@ TEST_F(AgentTest, TheTrayIconAnswersTheMouseAndComesBackAfterTheTaskbar) {
 }
 
 TEST_F(AgentTest, TheProgramCarriesItsIconMenuAndVersion) {
-    Install(false);
+    Install(Library::None);
     HMODULE agent = LoadLibraryExW(AgentPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, agent);
 
@@ -568,7 +568,7 @@ TEST_F(AgentTest, TheProgramCarriesItsIconMenuAndVersion) {
 }
 
 TEST_F(AgentTest, ABrowserKeyActionReleasesTheHotkeyThenPressesTheKey) {
-    Install(false);
+    Install(Library::None);
     Hotkeys hotkeys;
     Actions actions;
     hotkeys.Append(MakeHotkey(L"Back", CTRL_ALT, 'B'));

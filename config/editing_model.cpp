@@ -1,0 +1,77 @@
+#include "editing_model.h"
+
+#include "agent_protocol.h"
+#include "store.h"
+
+HotkeyList g_hotkeyList;
+ActionList g_actionList;
+
+HotkeyRecord& HotkeyAt(UINT position) {
+    return g_hotkeyList.At(position);
+}
+ActionRecord& ActionAt(UINT position) {
+    return g_actionList.At(position);
+}
+void AddHotkey(const HotkeyRecord& hotkey) {
+    g_hotkeyList.Append(hotkey);
+}
+void AddAction(const ActionRecord& action) {
+    g_actionList.Append(action);
+}
+
+int FindHotkeyAction(UINT hotkey, int row) {
+    if (row < 0)
+        return -1;
+    int seen = -1;
+    for (UINT a = 0; a < g_actionList.Count(); ++a) {
+        if (g_actionList.At(a).owner == hotkey && ++seen == row)
+            return static_cast<int>(a);
+    }
+    return -1;
+}
+
+void DeleteAction(UINT position) {
+    g_actionList.RemoveAt(position);
+}
+
+void DeleteHotkey(UINT hotkey) {
+    for (UINT a = 0; a < g_actionList.Count();) {
+        if (g_actionList.At(a).owner == hotkey)
+            g_actionList.RemoveAt(a); // the next action moved into place a
+        else
+            ++a;
+    }
+    for (UINT a = 0; a < g_actionList.Count(); ++a) {
+        ActionRecord& action = g_actionList.At(a);
+        if (static_cast<INT32>(action.owner) > static_cast<INT32>(hotkey))
+            --action.owner;
+    }
+    g_hotkeyList.RemoveAt(hotkey);
+}
+
+void ClearLists() {
+    g_actionList.Clear();
+    g_hotkeyList.Clear();
+}
+
+void LoadLists(HWND window) {
+    LoadStore(window, g_hotkeyList, g_actionList);
+}
+
+void SaveLists() {
+    SaveStore(g_hotkeyList, g_actionList);
+}
+
+bool ApplyChanges(HWND window) {
+    SaveLists();
+    HWND agent = FindWindowW(AGENT_WINDOW_CLASS, nullptr);
+    if (!agent)
+        return false;
+    // Waits until the agent has reloaded, registered and saved, so the
+    // lists read back the hotkeys it could not register as disabled.
+    if (SendMessageW(agent, ReloadMessage, 0, 0) != ReloadMessage)
+        return false;
+    ClearLists();
+    LoadLists(window);
+    return true;
+}
