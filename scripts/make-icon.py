@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""Draws Pendrix's icon (a key cap with a "P") as a 256-colour .ico with
-48x48, 16x16 and 32x32 images, in that order. The result is committed;
-run this again only to change the artwork:
+"""Draws Pendrix's icons as 256-colour .ico files. The results are
+committed; run this again only to change the artwork:
 
-    scripts/make-icon.py shared/pendrix.ico
+    scripts/make-icon.py shared/pendrix.ico          key cap with a "P",
+                                                     48x48, 16x16 and 32x32
+    scripts/make-icon.py --square red config/disabled.ico
+    scripts/make-icon.py --square green config/enabled.ico
+                                                     32x32 solid squares with
+                                                     a 2-pixel transparent margin
 """
 import struct
 import sys
@@ -65,8 +69,17 @@ def draw(size):
     return px
 
 
-def bmp_image(size):
-    px = draw(size)
+SQUARES = {"red": (220, 38, 38), "green": (22, 163, 74)}
+
+
+def draw_square(size):
+    return [[6 if 2 <= x < size - 2 and 2 <= y < size - 2 else 0 for x in range(size)]
+            for y in range(size)]
+
+
+def bmp_image(size, px=None):
+    if px is None:
+        px = draw(size)
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 8, 0, 0, 0, 0, 256, 0)
     palette = b"".join(struct.pack("BBBB", b, g, r, 0) for (r, g, b) in PALETTE)
     palette += b"\0" * (4 * (256 - len(PALETTE)))
@@ -86,9 +99,15 @@ def bmp_image(size):
 
 
 def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else "shared/pendrix.ico"
-    sizes = [48, 16, 32]
-    images = [bmp_image(s) for s in sizes]
+    if len(sys.argv) == 4 and sys.argv[1] == "--square":
+        PALETTE.append(SQUARES[sys.argv[2]])
+        out = sys.argv[3]
+        sizes = [32]
+        images = [bmp_image(32, draw_square(32))]
+    else:
+        out = sys.argv[1] if len(sys.argv) > 1 else "shared/pendrix.ico"
+        sizes = [48, 16, 32]
+        images = [bmp_image(s) for s in sizes]
     data = struct.pack("<HHH", 0, 1, len(sizes))
     offset = 6 + 16 * len(sizes)
     for s, img in zip(sizes, images):

@@ -7,6 +7,8 @@
 // The label as a plain string for resource scripts, and as a wide one for code.
 #define MAKER_SITE_LABEL_TEXT "Ostrand Online"
 #define MAKER_SITE_LABEL L"" MAKER_SITE_LABEL_TEXT
+// The label in lower case, as the main dialog's caption shows it.
+#define MAKER_SITE_LABEL_LOWER_TEXT "ostrand online"
 // The address as the About box writes it.
 #define MAKER_SITE_ADDRESS_TEXT "www.ostrand.example"
 
