@@ -1,10 +1,183 @@
+// "Select URL / File" and "System Commands": they add an action to the main
+// dialog's selected hotkey, or change its selected action, in the lists.
 #include <windows.h>
+#include <commdlg.h>
 
+#include "catalogue.h"
+#include "editing_model.h"
 #include "library.h"
+#include "resource.h"
 
-INT_PTR CALLBACK UrlFileDialogProc(HWND, UINT, WPARAM, LPARAM) {
-    return FALSE;
+namespace {
+
+const DWORD BROWSE_BUFFER_CHARS = 2048;
+
+HWND MainDialogOf(HWND editor) {
+    return GetWindow(editor, GW_OWNER);
 }
-INT_PTR CALLBACK SystemCommandDialogProc(HWND, UINT, WPARAM, LPARAM) {
-    return FALSE;
+
+// The action the main dialog has selected, or -1.
+int SelectedActionPosition(HWND editor) {
+    HWND main = MainDialogOf(editor);
+    const int hotkey = SelectedHotkeyOf(main);
+    if (hotkey < 0)
+        return -1;
+    return FindHotkeyAction(static_cast<UINT>(hotkey), SelectedActionRowOf(main));
+}
+
+// Reads an edit cut to the field's width.
+void ReadField(HWND editor, int id, wchar_t* field, UINT width) {
+    GetDlgItemTextW(editor, id, field, static_cast<int>(width));
+    field[width - 1] = L'\0';
+}
+
+void OnUrlFileInit(HWND editor) {
+    if (!ModifyMode)
+        return;
+    const int position = SelectedActionPosition(editor);
+    if (position < 0)
+        return;
+    const ActionRecord& action = ActionAt(static_cast<UINT>(position));
+    SetDlgItemTextW(editor, IDC_TARGET_EDIT, action.target);
+    SetDlgItemTextW(editor, IDC_PARAMETERS_EDIT, action.parameters);
+    SetDlgItemTextW(editor, IDC_START_IN_EDIT, action.startIn);
+}
+
+void OnBrowse(HWND editor) {
+    wchar_t file[BROWSE_BUFFER_CHARS] = {};
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = editor;
+    dialog.hInstance = g_libraryInstance;
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = BROWSE_BUFFER_CHARS;
+    dialog.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_LONGNAMES | OFN_ENABLESIZING |
+                   OFN_DONTADDTORECENT | OFN_FORCESHOWHIDDEN;
+    if (GetOpenFileNameW(&dialog))
+        SetDlgItemTextW(editor, IDC_TARGET_EDIT, file);
+}
+
+void StoreUrlFileFields(HWND editor, ActionRecord& action) {
+    ReadField(editor, IDC_TARGET_EDIT, action.target, ACTION_PATH_CHARS);
+    ReadField(editor, IDC_PARAMETERS_EDIT, action.parameters, ACTION_PARAMETERS_CHARS);
+    ReadField(editor, IDC_START_IN_EDIT, action.startIn, ACTION_PATH_CHARS);
+}
+
+// An empty "URL / File" stores nothing, and says nothing.
+void OnUrlFileOk(HWND editor) {
+    const bool hasTarget = GetWindowTextLengthW(GetDlgItem(editor, IDC_TARGET_EDIT)) > 0;
+    if (ModifyMode) {
+        const int position = SelectedActionPosition(editor);
+        if (position >= 0 && hasTarget)
+            StoreUrlFileFields(editor, ActionAt(static_cast<UINT>(position)));
+    } else if (hasTarget) {
+        const int hotkey = SelectedHotkeyOf(MainDialogOf(editor));
+        if (hotkey >= 0) {
+            ActionRecord action = {};
+            StoreUrlFileFields(editor, action);
+            action.kind = ACTION_FILE_URL;
+            action.owner = static_cast<UINT>(hotkey);
+            AddAction(action);
+        }
+    }
+    ModifyMode = false;
+    EndDialog(editor, EditorAccepted);
+}
+
+void OnSystemCommandInit(HWND editor) {
+    HWND list = GetDlgItem(editor, IDC_COMMAND_LIST);
+    FillCatalogueList(list, SystemCommandTable);
+    if (!ModifyMode) {
+        SendMessageW(list, CB_SETCURSEL, 0, 0);
+        return;
+    }
+    const int position = SelectedActionPosition(editor);
+    if (position >= 0)
+        SelectCatalogueCode(list, SystemCommandTable,
+                            ActionAt(static_cast<UINT>(position)).commandCode);
+}
+
+// With no row selected (a modified action whose code has no row) there is
+// nothing to store: the dialog stays open.
+void OnSystemCommandOk(HWND editor) {
+    const LRESULT item = SendDlgItemMessageW(editor, IDC_COMMAND_LIST, CB_GETCURSEL, 0, 0);
+    if (item < 0 || item >= CatalogueRowCount(SystemCommandTable))
+        return;
+    const CatalogueEntry& row = SystemCommandTable[item];
+    HWND main = MainDialogOf(editor);
+    if (ModifyMode) {
+        ModifyMode = false;
+        const int position = SelectedActionPosition(editor);
+        if (position >= 0) {
+            ActionRecord& action = ActionAt(static_cast<UINT>(position));
+            action.commandCode = row.code;
+            action.commandName = static_cast<UINT32>(item); // the row, as a reference to its name
+        }
+    } else {
+        const int hotkey = SelectedHotkeyOf(main);
+        if (hotkey >= 0) {
+            ActionRecord action = {};
+            action.owner = static_cast<UINT>(hotkey);
+            action.kind = ACTION_SYS_COMMAND;
+            action.commandCode = row.code;
+            action.commandName = static_cast<UINT32>(item);
+            AddAction(action);
+        }
+    }
+    EndDialog(editor, EditorAccepted);
+}
+
+INT_PTR Cancel(HWND editor) {
+    ModifyMode = false;
+    EndDialog(editor, IDCANCEL);
+    return TRUE;
+}
+
+} // namespace
+
+INT_PTR CALLBACK UrlFileDialogProc(HWND editor, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnUrlFileInit(editor);
+        return TRUE; // "OK", the first control, takes the focus
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            OnUrlFileOk(editor);
+            return TRUE;
+        case IDCANCEL:
+            return Cancel(editor);
+        case IDC_BROWSE:
+            OnBrowse(editor);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK SystemCommandDialogProc(HWND editor, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnSystemCommandInit(editor);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            OnSystemCommandOk(editor);
+            return TRUE;
+        case IDCANCEL:
+            return Cancel(editor);
+        case IDC_COMMAND_LIST:
+            if (HIWORD(wParam) == CBN_SELCHANGE)
+                SkipSeparatorSelection(reinterpret_cast<HWND>(lParam), SystemCommandTable);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    default:
+        return FALSE;
+    }
 }

@@ -8,7 +8,7 @@
 #include "resource.h"
 
 HINSTANCE g_libraryInstance = nullptr;
-bool g_modifyMode = false;
+bool ModifyMode = false;
 
 namespace {
 

@@ -1,7 +1,200 @@
+// "Insert New Hot Key" edits a hotkey's title and description; its "Pick
+// Hot Key" opens "Make a Hotkey", where a combination is composed from the
+// catalogues and tested against the list and the window system.
 #include <windows.h>
 
+#include "catalogue.h"
+#include "editing_model.h"
 #include "library.h"
+#include "resource.h"
 
-INT_PTR CALLBACK HotkeyEditorDialogProc(HWND, UINT, WPARAM, LPARAM) {
-    return FALSE;
+UINT PickedModifiers = 0;
+UINT PickedKey = 0;
+
+namespace {
+
+// The picker registers a combination on its own window under this
+// identifier for a moment, to learn whether anyone else holds it.
+const int HotkeyProbeId = 0xA000;
+
+// Only the browser, volume, media, mail and launch keys may stand alone.
+const UINT FIRST_STANDALONE_KEY = 0xA6;
+const UINT LAST_STANDALONE_KEY = 0xB7;
+
+HWND MainDialogOf(HWND editor) {
+    return GetWindow(editor, GW_OWNER);
+}
+
+void ShowCombination(HWND editor, UINT modifiers, UINT key) {
+    wchar_t text[HOTKEY_TEXT_BUFFER_CHARS];
+    FormatHotkeyText(modifiers, key, text, ARRAYSIZE(text));
+    SetDlgItemTextW(editor, IDC_COMBINATION_EDIT, text);
+}
+
+void OnEditorInit(HWND editor) {
+    SendDlgItemMessageW(editor, IDC_TITLE_EDIT, EM_LIMITTEXT, HOTKEY_TEXT_CHARS - 1, 0);
+    SendDlgItemMessageW(editor, IDC_DESCRIPTION_EDIT, EM_LIMITTEXT, HOTKEY_TEXT_CHARS - 1, 0);
+    PickedModifiers = 0;
+    PickedKey = 0;
+    if (!ModifyMode)
+        return;
+    const int selected = SelectedHotkeyOf(MainDialogOf(editor));
+    if (selected < 0 || static_cast<UINT>(selected) >= g_hotkeyList.Count())
+        return;
+    const HotkeyRecord& hotkey = HotkeyAt(static_cast<UINT>(selected));
+    PickedModifiers = hotkey.modifiers;
+    PickedKey = hotkey.virtualKey;
+    SetDlgItemTextW(editor, IDC_TITLE_EDIT, hotkey.title);
+    SetDlgItemTextW(editor, IDC_DESCRIPTION_EDIT, hotkey.description);
+    ShowCombination(editor, hotkey.modifiers, hotkey.virtualKey);
+}
+
+void OnPickHotkey(HWND editor) {
+    const INT_PTR result = DialogBoxParamW(g_libraryInstance, MAKEINTRESOURCEW(IDD_HOTKEY_PICKER),
+                                           editor, HotkeyPickerDialogProc, 0);
+    if (result == EditorAccepted)
+        ShowCombination(editor, PickedModifiers, PickedKey);
+    else if (result == IDCANCEL)
+        SetDlgItemTextW(editor, IDC_COMBINATION_EDIT, L"");
+}
+
+void ReadText(HWND editor, int id, wchar_t* field, UINT width) {
+    wchar_t text[HOTKEY_TEXT_CHARS] = {};
+    GetDlgItemTextW(editor, id, text, ARRAYSIZE(text));
+    CopyBoundedText(field, width, text);
+}
+
+void OnInsert(HWND editor) {
+    if (GetWindowTextLengthW(GetDlgItem(editor, IDC_TITLE_EDIT)) == 0) {
+        ShowEditorError(editor, L"Please specify a title");
+        return;
+    }
+    if (PickedModifiers == 0 && PickedKey == 0) {
+        ShowEditorError(editor, L"Please select a Hot Key combination");
+        return;
+    }
+    if (ModifyMode) {
+        const int selected = SelectedHotkeyOf(MainDialogOf(editor));
+        if (selected >= 0 && static_cast<UINT>(selected) < g_hotkeyList.Count()) {
+            HotkeyRecord& hotkey = HotkeyAt(static_cast<UINT>(selected));
+            hotkey.virtualKey = PickedKey;
+            hotkey.modifiers = PickedModifiers;
+            ReadText(editor, IDC_TITLE_EDIT, hotkey.title, HOTKEY_TEXT_CHARS);
+            ReadText(editor, IDC_DESCRIPTION_EDIT, hotkey.description, HOTKEY_TEXT_CHARS);
+        }
+        ModifyMode = false;
+    } else {
+        HotkeyRecord hotkey = {};
+        hotkey.modifiers = PickedModifiers;
+        hotkey.virtualKey = PickedKey;
+        ReadText(editor, IDC_TITLE_EDIT, hotkey.title, HOTKEY_TEXT_CHARS);
+        ReadText(editor, IDC_DESCRIPTION_EDIT, hotkey.description, HOTKEY_TEXT_CHARS);
+        hotkey.enabled = 1;
+        hotkey.runSequentially = 0;
+        AddHotkey(hotkey);
+    }
+    EndDialog(editor, EditorAccepted);
+}
+
+UINT SelectedCode(HWND picker, int list, const CatalogueEntry* table) {
+    LRESULT item = SendDlgItemMessageW(picker, list, CB_GETCURSEL, 0, 0);
+    if (item < 0 || item >= CatalogueRowCount(table))
+        return 0;
+    return table[item].code;
+}
+
+void OnPickerInit(HWND picker) {
+    HWND keys = GetDlgItem(picker, IDC_KEY_LIST);
+    FillCatalogueList(keys, KeyNameTable);
+    SendMessageW(keys, CB_SETCURSEL, 0, 0);
+    const int modifierLists[3] = {IDC_MODIFIER1_LIST, IDC_MODIFIER2_LIST, IDC_MODIFIER3_LIST};
+    for (int id : modifierLists) {
+        HWND list = GetDlgItem(picker, id);
+        FillCatalogueList(list, ModifierTable);
+        SendMessageW(list, CB_SETCURSEL, 0, 0);
+    }
+}
+
+bool CombinationInList(UINT modifiers, UINT key) {
+    for (UINT i = 0; i < g_hotkeyList.Count(); ++i) {
+        const HotkeyRecord& hotkey = HotkeyAt(i);
+        if (hotkey.modifiers == modifiers && hotkey.virtualKey == key)
+            return true;
+    }
+    return false;
+}
+
+void OnMakeHotkey(HWND picker) {
+    const UINT modifiers = SelectedCode(picker, IDC_MODIFIER1_LIST, ModifierTable) |
+                           SelectedCode(picker, IDC_MODIFIER2_LIST, ModifierTable) |
+                           SelectedCode(picker, IDC_MODIFIER3_LIST, ModifierTable);
+    const UINT key = SelectedCode(picker, IDC_KEY_LIST, KeyNameTable);
+    if (modifiers == 0 && (key < FIRST_STANDALONE_KEY || key > LAST_STANDALONE_KEY)) {
+        ShowEditorError(picker, L"Please Select atleast 1 Valid Modifier");
+        return;
+    }
+    // The hotkey being modified counts too, as do disabled ones.
+    if (CombinationInList(modifiers, key)) {
+        ShowEditorError(picker, L"You have already selected this combination");
+        return;
+    }
+    if (!RegisterHotKey(picker, HotkeyProbeId, modifiers, key)) {
+        ShowEditorError(picker,
+                        L"Cannot Register This Key. This HotKey May Already Been Registered");
+        return;
+    }
+    UnregisterHotKey(picker, HotkeyProbeId);
+    PickedModifiers = modifiers;
+    PickedKey = key;
+    EndDialog(picker, EditorAccepted);
+}
+
+} // namespace
+
+INT_PTR CALLBACK HotkeyEditorDialogProc(HWND editor, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnEditorInit(editor);
+        return TRUE; // the title edit takes the focus
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_PICK_HOTKEY:
+            OnPickHotkey(editor);
+            return TRUE;
+        case IDC_INSERT:
+            OnInsert(editor);
+            return TRUE;
+        case IDCANCEL:
+            ModifyMode = false;
+            EndDialog(editor, IDCANCEL);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK HotkeyPickerDialogProc(HWND picker, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnPickerInit(picker);
+        return TRUE; // modifier 1 takes the focus
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_MAKE_HOTKEY:
+            OnMakeHotkey(picker);
+            return TRUE;
+        case IDCANCEL:
+            PickedModifiers = 0;
+            PickedKey = 0;
+            EndDialog(picker, IDCANCEL);
+            return TRUE;
+        default:
+            return FALSE; // IDOK too: Enter does nothing here
+        }
+    default:
+        return FALSE;
+    }
 }

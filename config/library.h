@@ -8,7 +8,19 @@ extern HINSTANCE g_libraryInstance;
 
 // True only while an editor opened to modify the selected hotkey or action
 // is up; the editor reads it and clears it when it closes.
-extern bool g_modifyMode;
+extern bool ModifyMode;
+
+// The combination the hotkey editor will store, passed between it and the
+// picker; both 0 means none is picked.
+extern UINT PickedModifiers;
+extern UINT PickedKey;
+
+// The main dialog's selection, read by the editors it owns.
+int SelectedHotkeyOf(HWND mainDialog);
+int SelectedActionRowOf(HWND mainDialog);
+
+// Message boxes of the editors: caption "Pendrix", error icon, OK.
+void ShowEditorError(HWND owner, const wchar_t* text);
 
 extern "C" void WINAPI AboutDlg(HWND owner);
 extern "C" void WINAPI Configure();
@@ -16,5 +28,6 @@ extern "C" void WINAPI Configure();
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ConfigureDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK HotkeyEditorDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK HotkeyPickerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK UrlFileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK SystemCommandDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

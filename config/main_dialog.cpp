@@ -26,12 +26,11 @@ HWND ActionListView(HWND dialog) {
     return GetDlgItem(dialog, IDC_ACTION_LIST);
 }
 
-// The selection lives in the list views alone: their selection marks.
 int SelectedHotkey(HWND dialog) {
-    return static_cast<int>(SendMessageW(HotkeyListView(dialog), LVM_GETSELECTIONMARK, 0, 0));
+    return SelectedHotkeyOf(dialog);
 }
 int SelectedActionRow(HWND dialog) {
-    return static_cast<int>(SendMessageW(ActionListView(dialog), LVM_GETSELECTIONMARK, 0, 0));
+    return SelectedActionRowOf(dialog);
 }
 
 void EnableControls(HWND dialog, const int* ids, size_t count, BOOL enable) {
@@ -224,7 +223,7 @@ void OnNotify(HWND dialog, const NMHDR* header) {
 }
 
 void OnAddHotkey(HWND dialog) {
-    g_modifyMode = false;
+    ModifyMode = false;
     if (OpenEditor(dialog, IDD_HOTKEY_EDITOR, HotkeyEditorDialogProc) != EditorAccepted)
         return;
     ApplyChanges(dialog);
@@ -234,7 +233,7 @@ void OnAddHotkey(HWND dialog) {
 void OnModifyHotkey(HWND dialog) {
     if (SelectedHotkey(dialog) < 0)
         return;
-    g_modifyMode = true;
+    ModifyMode = true;
     if (OpenEditor(dialog, IDD_HOTKEY_EDITOR, HotkeyEditorDialogProc) == EditorAccepted) {
         ApplyChanges(dialog);
         FillHotkeyList(dialog, -1);
@@ -286,7 +285,7 @@ void OnAddAction(HWND dialog, int templateId, DLGPROC editor) {
     const int hotkey = SelectedHotkey(dialog);
     if (hotkey < 0)
         return;
-    g_modifyMode = false;
+    ModifyMode = false;
     if (OpenEditor(dialog, templateId, editor) != EditorAccepted)
         return;
     ApplyChanges(dialog);
@@ -329,7 +328,7 @@ void OnModifyAction(HWND dialog) {
     default:
         return;
     }
-    g_modifyMode = true;
+    ModifyMode = true;
     if (OpenEditor(dialog, templateId, editor) != EditorAccepted)
         return;
     ApplyChanges(dialog);
@@ -400,6 +399,18 @@ void OnDestroy(HWND dialog) {
 }
 
 } // namespace
+
+// The selection lives in the list views alone: their selection marks.
+int SelectedHotkeyOf(HWND mainDialog) {
+    return static_cast<int>(SendMessageW(HotkeyListView(mainDialog), LVM_GETSELECTIONMARK, 0, 0));
+}
+int SelectedActionRowOf(HWND mainDialog) {
+    return static_cast<int>(SendMessageW(ActionListView(mainDialog), LVM_GETSELECTIONMARK, 0, 0));
+}
+
+void ShowEditorError(HWND owner, const wchar_t* text) {
+    MessageBoxW(owner, text, L"Pendrix", MB_OK | MB_ICONERROR);
+}
 
 INT_PTR CALLBACK ConfigureDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

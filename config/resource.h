@@ -32,11 +32,32 @@
 #define IDM_ACTION_RUN_FILE 32778
 #define IDM_ACTION_SYSTEM_COMMAND 32779
 
-// Editors
-#define IDD_URL_FILE 136
-#define IDD_HOTKEY_PICKER 131
+// Hotkey editor "Insert New Hot Key"
 #define IDD_HOTKEY_EDITOR 133
+#define IDC_PICK_HOTKEY 1004
+#define IDC_TITLE_EDIT 1005
+#define IDC_DESCRIPTION_EDIT 1006
+#define IDC_COMBINATION_EDIT 1007
+#define IDC_INSERT 1008
+
+// Combination picker "Make a Hotkey"
+#define IDD_HOTKEY_PICKER 131
+#define IDC_MODIFIER1_LIST 1000
+#define IDC_MODIFIER2_LIST 1001
+#define IDC_MODIFIER3_LIST 1002
+#define IDC_KEY_LIST 1003
+#define IDC_MAKE_HOTKEY 1004
+
+// URL/file editor "Select URL / File"
+#define IDD_URL_FILE 136
+#define IDC_BROWSE 1004
+#define IDC_TARGET_EDIT 1005
+#define IDC_PARAMETERS_EDIT 1006
+#define IDC_START_IN_EDIT 1007
+
+// System-command editor "System Commands"
 #define IDD_SYSTEM_COMMAND 138
+#define IDC_COMMAND_LIST 1000
 
 // An editor's result when it changed the model.
 #define EditorAccepted 111

@@ -1,0 +1,394 @@
+// The hotkey editor, the combination picker and the action editors, opened
+// from the main dialog of the real library and driven by their controls.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include "agent_harness.h"
+#include "catalogue.h"
+#include "dialog_driver.h"
+#include "store.h"
+#include "test_registry.h"
+
+namespace {
+
+const UINT CTRL_ALT = MOD_CONTROL | MOD_ALT;
+
+HWND WaitForOwnedDialog(HWND owner, const wchar_t* caption) {
+    HWND found = nullptr;
+    WaitFor([&] {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", caption)) != nullptr;) {
+            if (GetWindow(w, GW_OWNER) == owner && IsWindowVisible(w)) {
+                found = w;
+                return true;
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
+void Click(HWND dialog, int id) {
+    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+void SetText(HWND dialog, int id, const std::wstring& text) {
+    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+void Select(HWND dialog, int id, int item) {
+    SendDlgItemMessageW(dialog, id, CB_SETCURSEL, item, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+int Selection(HWND dialog, int id) {
+    return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
+}
+
+// Expects a message box with this text owned by `owner`, and closes it.
+void ExpectError(HWND owner, const wchar_t* text) {
+    HWND box = WaitForMessageBox(owner);
+    ASSERT_NE(nullptr, box) << std::string(text, text + wcslen(text));
+    EXPECT_EQ(text, MessageBoxText(box));
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+}
+
+bool Closed(HWND dialog) {
+    return WaitFor([&] { return !IsWindow(dialog); }, 5000);
+}
+
+std::vector<ActionRecord> StoredActions(UINT hotkey) {
+    std::vector<ActionRecord> actions;
+    for (UINT j = 0;; ++j) {
+        std::vector<BYTE> node = ReadValue(
+            StorePath(L"HEADER\\" + std::to_wstring(hotkey) + L"\\" + std::to_wstring(j)), L"node");
+        if (node.size() != sizeof(ActionRecord))
+            break;
+        ActionRecord action;
+        memcpy(&action, node.data(), sizeof action);
+        actions.push_back(action);
+    }
+    return actions;
+}
+
+class Editors : public AgentTest {
+  protected:
+    void Open() {
+        run_ = new ConfigureRun(library_.configure());
+        main_ = run_->WaitForDialog();
+        ASSERT_NE(nullptr, main_);
+    }
+    void TearDown() override {
+        delete run_;
+        AgentTest::TearDown();
+    }
+    HWND HotkeyView() { return GetDlgItem(main_, 1009); }
+    HWND ActionView() { return GetDlgItem(main_, 1010); }
+    HWND OpenHotkeyEditor(int button) {
+        Click(main_, button);
+        return WaitForOwnedDialog(main_, L"Insert New Hot Key");
+    }
+    HWND OpenPicker(HWND editor) {
+        Click(editor, 1004);
+        return WaitForOwnedDialog(editor, L"Make a Hotkey");
+    }
+    // Chooses the three modifier rows and the key row, then "Make Hot Key".
+    void Make(HWND picker, int m1, int m2, int m3, UINT key) {
+        Select(picker, 1000, m1);
+        Select(picker, 1001, m2);
+        Select(picker, 1002, m3);
+        Select(picker, 1003, FindCatalogueIndex(KeyNameTable, key));
+        Click(picker, 1004);
+    }
+    HWND OpenActionEditor(WORD command, const wchar_t* caption) {
+        PostMessageW(main_, WM_COMMAND, command, 0);
+        return WaitForOwnedDialog(main_, caption);
+    }
+    LibraryUnderTest library_;
+    ConfigureRun* run_ = nullptr;
+    HWND main_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(Editors, InsertAsksForATitleAndACombinationAndAppendsANewHotkey) {
+    Open();
+    HWND editor = OpenHotkeyEditor(1017);
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(GetDlgItem(editor, 1005), [&] {
+        GUITHREADINFO gui = {sizeof gui};
+        GetGUIThreadInfo(run_->threadId(), &gui);
+        return gui.hwndFocus;
+    }()) << "the title edit has the focus";
+    Click(editor, 1008);
+    ExpectError(editor, L"Please specify a title");
+
+    // Typed: the edit takes 31 characters and no more.
+    HWND title = GetDlgItem(editor, 1005);
+    for (int i = 0; i < 35; ++i)
+        SendMessageW(title, WM_CHAR, L'a' + i % 26, 1);
+    EXPECT_EQ(31, GetWindowTextLengthW(title));
+    SetText(editor, 1006, L"Made in a test");
+    Click(editor, 1008);
+    ExpectError(editor, L"Please select a Hot Key combination");
+
+    HWND picker = OpenPicker(editor);
+    ASSERT_NE(nullptr, picker);
+    Make(picker, 1, 2, 0, VK_F9);
+    ASSERT_TRUE(Closed(picker));
+    EXPECT_EQ(L"ALT + Ctrl + F9", WindowText(GetDlgItem(editor, 1007)));
+    Click(editor, 1008);
+    ASSERT_TRUE(Closed(editor));
+
+    std::vector<HotkeyRecord> stored;
+    ASSERT_TRUE(WaitFor([&] { return (stored = StoredHotkeys()).size() == 7; }));
+    const HotkeyRecord& added = stored[6];
+    EXPECT_EQ(std::wstring(L"abcdefghijklmnopqrstuvwxyzabcde"), added.title);
+    EXPECT_STREQ(L"Made in a test", added.description);
+    EXPECT_EQ(static_cast<UINT32>(CTRL_ALT), added.modifiers);
+    EXPECT_EQ(static_cast<UINT32>(VK_F9), added.virtualKey);
+    EXPECT_EQ(1, added.enabled);
+    EXPECT_EQ(0, added.runSequentially);
+    EXPECT_EQ(7, static_cast<int>(SendMessageW(HotkeyView(), LVM_GETITEMCOUNT, 0, 0)));
+
+    // The next new hotkey does not inherit that combination.
+    editor = OpenHotkeyEditor(1017);
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(L"", WindowText(GetDlgItem(editor, 1007)));
+    SetText(editor, 1005, L"Second");
+    Click(editor, 1008);
+    ExpectError(editor, L"Please select a Hot Key combination");
+    Click(editor, IDCANCEL);
+    ASSERT_TRUE(Closed(editor));
+    EXPECT_EQ(7u, StoredHotkeys().size());
+}
+
+TEST_F(Editors, ThePickerChecksModifiersDuplicatesAndTheSystem) {
+    Open();
+    HWND editor = OpenHotkeyEditor(1017);
+    ASSERT_NE(nullptr, editor);
+    HWND picker = OpenPicker(editor);
+    ASSERT_NE(nullptr, picker);
+    EXPECT_EQ(0, Selection(picker, 1000));
+    EXPECT_EQ(0, Selection(picker, 1003)) << "F1 first";
+    EXPECT_EQ(100, SendDlgItemMessageW(picker, 1003, CB_GETCOUNT, 0, 0));
+
+    Make(picker, 0, 0, 0, VK_F1);
+    ExpectError(picker, L"Please Select atleast 1 Valid Modifier");
+    Make(picker, 0, 0, 0, 0x5F); // Sleep
+    ExpectError(picker, L"Please Select atleast 1 Valid Modifier");
+    Make(picker, 1, 2, 0, VK_F7); // the first default
+    ExpectError(picker, L"You have already selected this combination");
+    Make(picker, 1, 2, 3, VK_BACK); // the disabled default
+    ExpectError(picker, L"You have already selected this combination");
+
+    // Held by another program: the probe fails.
+    ASSERT_TRUE(RegisterHotKey(nullptr, 0xB401, CTRL_ALT, VK_F10));
+    Make(picker, 2, 1, 0, VK_F10);
+    ExpectError(picker, L"Cannot Register This Key. This HotKey May Already Been Registered");
+    UnregisterHotKey(nullptr, 0xB401);
+
+    // Alt twice is Alt.
+    Make(picker, 1, 1, 0, VK_F11);
+    ASSERT_TRUE(Closed(picker));
+    EXPECT_EQ(L"ALT + F11", WindowText(GetDlgItem(editor, 1007)));
+
+    // A media key may stand alone; Cancel then clears the pick.
+    picker = OpenPicker(editor);
+    ASSERT_NE(nullptr, picker);
+    Make(picker, 0, 0, 0, 0xB3);
+    ASSERT_TRUE(Closed(picker));
+    EXPECT_EQ(L"Play/Pause Media key", WindowText(GetDlgItem(editor, 1007)));
+    picker = OpenPicker(editor);
+    ASSERT_NE(nullptr, picker);
+    Click(picker, IDCANCEL);
+    ASSERT_TRUE(Closed(picker));
+    EXPECT_EQ(L"", WindowText(GetDlgItem(editor, 1007)));
+    SetText(editor, 1005, L"x");
+    Click(editor, 1008);
+    ExpectError(editor, L"Please select a Hot Key combination");
+    Click(editor, IDCANCEL);
+    ASSERT_TRUE(Closed(editor));
+}
+
+TEST_F(Editors, ModifyingKeepsTheCombinationAndFlagsUnlessANewOneIsPicked) {
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Old title", CTRL_ALT, VK_F9, 0, 1));
+    hotkeys.Append(MakeHotkey(L"Other", CTRL_ALT, VK_F10, 1, 0));
+    WriteStore(hotkeys, actions);
+    Open();
+
+    ClickListRow(HotkeyView(), 0);
+    HWND editor = OpenHotkeyEditor(1016);
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(L"Old title", WindowText(GetDlgItem(editor, 1005)));
+    EXPECT_EQ(L"ALT + Ctrl + F9", WindowText(GetDlgItem(editor, 1007)));
+    // Its own combination again is a duplicate.
+    HWND picker = OpenPicker(editor);
+    ASSERT_NE(nullptr, picker);
+    EXPECT_EQ(0, Selection(picker, 1000)) << "the current combination is not preselected";
+    Make(picker, 1, 2, 0, VK_F9);
+    ExpectError(picker, L"You have already selected this combination");
+    Click(picker, IDCANCEL);
+    ASSERT_TRUE(Closed(picker));
+    Click(editor, 1008);
+    ExpectError(editor, L"Please select a Hot Key combination");
+    Click(editor, IDCANCEL);
+    ASSERT_TRUE(Closed(editor));
+    EXPECT_EQ(static_cast<UINT32>(VK_F9), StoredHotkeys()[0].virtualKey)
+        << "Cancel changes nothing";
+
+    ClickListRow(HotkeyView(), 0);
+    editor = OpenHotkeyEditor(1016);
+    ASSERT_NE(nullptr, editor);
+    SetText(editor, 1005, L"New title");
+    Click(editor, 1008);
+    ASSERT_TRUE(Closed(editor));
+    std::vector<HotkeyRecord> stored;
+    ASSERT_TRUE(WaitFor([&] {
+        stored = StoredHotkeys();
+        return stored.size() == 2 && std::wstring(stored[0].title) == L"New title";
+    }));
+    EXPECT_EQ(static_cast<UINT32>(VK_F9), stored[0].virtualKey);
+    EXPECT_EQ(static_cast<UINT32>(CTRL_ALT), stored[0].modifiers);
+    EXPECT_EQ(0, stored[0].enabled);
+    EXPECT_EQ(1, stored[0].runSequentially);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main_, 1016))) << "the pane is cleared afterwards";
+}
+
+TEST_F(Editors, UrlAndFileActionsAreAddedCutToTheirFieldsAndModified) {
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Target", CTRL_ALT, VK_F9, 0));
+    WriteStore(hotkeys, actions);
+    Open();
+    ClickListRow(HotkeyView(), 0);
+
+    HWND editor = OpenActionEditor(32777, L"Select URL / File");
+    ASSERT_NE(nullptr, editor);
+    SetText(editor, 1005, std::wstring(300, L'p'));
+    SetText(editor, 1006, std::wstring(70, L'a'));
+    SetText(editor, 1007, L"C:\\start");
+    Click(editor, IDOK);
+    ASSERT_TRUE(Closed(editor));
+
+    editor = OpenActionEditor(32778, L"Select URL / File"); // "Run File": the same editor
+    ASSERT_NE(nullptr, editor);
+    SetText(editor, 1005, L"second.exe");
+    Click(editor, IDOK);
+    ASSERT_TRUE(Closed(editor));
+
+    editor = OpenActionEditor(32777, L"Select URL / File");
+    ASSERT_NE(nullptr, editor);
+    SetText(editor, 1006, L"no target");
+    Click(editor, IDOK); // stores nothing
+    ASSERT_TRUE(Closed(editor));
+
+    std::vector<ActionRecord> stored;
+    ASSERT_TRUE(WaitFor([&] { return (stored = StoredActions(0)).size() == 2; }));
+    EXPECT_EQ(std::wstring(259, L'p'), stored[0].target);
+    EXPECT_EQ(std::wstring(63, L'a'), stored[0].parameters);
+    EXPECT_STREQ(L"C:\\start", stored[0].startIn);
+    EXPECT_EQ(ACTION_FILE_URL, stored[0].kind);
+    EXPECT_EQ(0u, stored[0].commandCode);
+    EXPECT_EQ(0u, stored[0].commandName);
+    EXPECT_STREQ(L"second.exe", stored[1].target);
+    EXPECT_EQ(ACTION_FILE_URL, stored[1].kind);
+    EXPECT_EQ(2, static_cast<int>(SendMessageW(ActionView(), LVM_GETITEMCOUNT, 0, 0)));
+
+    // Modify: the fields come back; an emptied target keeps the old texts;
+    // a cancelled Browse changes nothing.
+    ClickListRow(ActionView(), 1);
+    Click(main_, 1015);
+    editor = WaitForOwnedDialog(main_, L"Select URL / File");
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(L"second.exe", WindowText(GetDlgItem(editor, 1005)));
+    Click(editor, 1004);
+    HWND browse = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr;) {
+            if (GetWindow(w, GW_OWNER) == editor && IsWindowVisible(w))
+                browse = w;
+        }
+        return browse != nullptr;
+    }));
+    PostMessageW(browse, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(Closed(browse));
+    EXPECT_EQ(L"second.exe", WindowText(GetDlgItem(editor, 1005)));
+    SetText(editor, 1005, L"");
+    SetText(editor, 1006, L"ignored");
+    Click(editor, IDOK);
+    ASSERT_TRUE(Closed(editor));
+    Sleep(300);
+    stored = StoredActions(0);
+    ASSERT_EQ(2u, stored.size());
+    EXPECT_STREQ(L"second.exe", stored[1].target);
+    EXPECT_STREQ(L"", stored[1].parameters);
+}
+
+TEST_F(Editors, SystemCommandsAreAddedAsShutdownAndModifiedPastSeparators) {
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Commands", CTRL_ALT, VK_F9, 0));
+    actions.Append(CommandAction(0, 0x0F04));
+    WriteStore(hotkeys, actions);
+    Open();
+    ClickListRow(HotkeyView(), 0);
+
+    HWND editor = OpenActionEditor(32779, L"System Commands");
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(SYSTEM_COMMAND_ROWS, SendDlgItemMessageW(editor, 1000, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(0, Selection(editor, 1000));
+    Click(editor, IDOK);
+    ASSERT_TRUE(Closed(editor));
+    std::vector<ActionRecord> stored;
+    ASSERT_TRUE(WaitFor([&] { return (stored = StoredActions(0)).size() == 2; }));
+    EXPECT_EQ(0x0A01u, stored[1].commandCode);
+    EXPECT_EQ(ACTION_SYS_COMMAND, stored[1].kind);
+    EXPECT_STREQ(L"", stored[1].target);
+    EXPECT_STREQ(L"", stored[1].parameters);
+    EXPECT_STREQ(L"", stored[1].startIn);
+
+    // Modify the first: it opens on "Volume Mute "; the separator moves on.
+    ClickListRow(ActionView(), 0);
+    Click(main_, 1015);
+    editor = WaitForOwnedDialog(main_, L"System Commands");
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(29, Selection(editor, 1000));
+    Select(editor, 1000, 11);
+    EXPECT_EQ(12, Selection(editor, 1000)) << "the command below the separator";
+    Click(editor, IDOK);
+    ASSERT_TRUE(Closed(editor));
+    ASSERT_TRUE(WaitFor([&] { return StoredActions(0)[0].commandCode == 0x0A0C; }));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main_, 1014)));
+}
+
+TEST_F(Editors, AHotkeyMadeInTheDialogsFiresInTheRunningAgent) {
+    Install(Library::None);
+    WriteDword(StorePath(), L"version", 257);
+    ASSERT_TRUE(Start());
+    Open();
+
+    HWND editor = OpenHotkeyEditor(1017);
+    ASSERT_NE(nullptr, editor);
+    SetText(editor, 1005, L"End to end");
+    HWND picker = OpenPicker(editor);
+    ASSERT_NE(nullptr, picker);
+    Make(picker, 2, 1, 0, VK_F12);
+    ASSERT_TRUE(Closed(picker));
+    Click(editor, 1008);
+    ASSERT_TRUE(Closed(editor));
+    ASSERT_TRUE(WaitFor([&] { return SendMessageW(HotkeyView(), LVM_GETITEMCOUNT, 0, 0) == 1; }));
+
+    ClickListRow(HotkeyView(), 0);
+    editor = OpenActionEditor(32778, L"Select URL / File");
+    ASSERT_NE(nullptr, editor);
+    SetText(editor, 1005, TestProgramFolder() + L"launch_probe.exe");
+    SetText(editor, 1006, L"\"" + log_ + L"\" dialogs 0");
+    Click(editor, IDOK);
+    ASSERT_TRUE(Closed(editor));
+    ASSERT_TRUE(WaitFor([&] { return SendMessageW(ActionView(), LVM_GETITEMCOUNT, 0, 0) == 1; }));
+
+    PressCombination(CTRL_ALT, VK_F12);
+    EXPECT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"dialogs").size() == 1; }));
+}
