@@ -115,7 +115,8 @@ TEST_F(Editors, InsertAsksForATitleAndACombinationAndAppendsANewHotkey) {
     HWND editor = OpenHotkeyEditor(1017);
     ASSERT_NE(nullptr, editor);
     EXPECT_EQ(GetDlgItem(editor, 1005), [&] {
-        GUITHREADINFO gui = {sizeof gui};
+        GUITHREADINFO gui = {};
+        gui.cbSize = sizeof gui;
         GetGUIThreadInfo(run_->threadId(), &gui);
         return gui.hwndFocus;
     }()) << "the title edit has the focus";
