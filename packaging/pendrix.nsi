@@ -1,0 +1,111 @@
+; Pendrix installer: a per-user install, without administrator rights, of
+; the agent, the configuration library and the Control Panel applet.
+; Built by the "dist" target:  makensis -DBINDIR=... -DOUTFILE=... -DICON=...
+
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+RequestExecutionLevel user
+
+!include "LogicLib.nsh"
+!include "WinMessages.nsh"
+
+!define PRODUCT "Pendrix"
+!define VERSION "1.2.0.0"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Pendrix"
+!define CPLS_KEY "Software\Microsoft\Windows\CurrentVersion\Control Panel\Cpls"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define STORE_KEY "Software\Ostrand\Fennock\Pendrix"
+!define ID_TRAY_EXIT 32782
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+Icon "${ICON}"
+UninstallIcon "${ICON}"
+InstallDir "$LOCALAPPDATA\Programs\Pendrix"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+ShowInstDetails show
+
+VIProductVersion "${VERSION}"
+VIAddVersionKey "ProductName" "${PRODUCT}"
+VIAddVersionKey "CompanyName" "Ostrand"
+VIAddVersionKey "FileDescription" "Pendrix setup"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "LegalCopyright" "Copyright (C) Ostrand"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+; Ends a running agent through its own Exit command and waits until it is gone.
+!macro STOP_AGENT
+    FindWindow $0 "PendrixOstrand" ""
+    ${If} $0 <> 0
+        SendMessage $0 ${WM_COMMAND} ${ID_TRAY_EXIT} 0 /TIMEOUT=5000
+        StrCpy $1 0
+        ${Do}
+            Sleep 100
+            FindWindow $0 "PendrixOstrand" ""
+            IntOp $1 $1 + 1
+        ${LoopUntil} $0 = 0
+        ${OrIf} $1 >= 50
+    ${EndIf}
+!macroend
+
+Section "Install"
+    SetShellVarContext current
+    !insertmacro STOP_AGENT
+
+    SetOutPath "$INSTDIR"
+    File "${BINDIR}/pendrixd.exe"
+    File "${BINDIR}/pendrixcfg.dll"
+    File "${BINDIR}/pendrixpanel.cpl"
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+
+    ; The Control Panel shows the applet for this user.
+    WriteRegStr HKCU "${CPLS_KEY}" "Pendrix" "$INSTDIR\pendrixpanel.cpl"
+    CreateShortcut "$SMPROGRAMS\Pendrix.lnk" "$INSTDIR\pendrixd.exe" "" "$INSTDIR\pendrixd.exe" 0
+
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Ostrand"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\pendrixd.exe"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+
+    ; The agent's first run writes its Run value. Started by hand it opens
+    ; its configuration dialog; a silent install starts it in the tray only.
+    ${If} ${Silent}
+        Exec '"$INSTDIR\pendrixd.exe" /background'
+    ${Else}
+        Exec '"$INSTDIR\pendrixd.exe"'
+    ${EndIf}
+SectionEnd
+
+Section "Uninstall"
+    SetShellVarContext current
+    !insertmacro STOP_AGENT
+
+    Delete "$INSTDIR\pendrixd.exe"
+    Delete "$INSTDIR\pendrixcfg.dll"
+    Delete "$INSTDIR\pendrixpanel.cpl"
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
+    Delete "$SMPROGRAMS\Pendrix.lnk"
+
+    DeleteRegValue HKCU "${CPLS_KEY}" "Pendrix"
+    DeleteRegValue HKCU "${RUN_KEY}" "pendrixd"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+
+    ; A silent uninstall keeps the hotkeys.
+    MessageBox MB_YESNO|MB_ICONQUESTION "Keep your Pendrix hotkeys for a later installation?" /SD IDYES IDYES keep
+        DeleteRegKey HKCU "${STORE_KEY}"
+        DeleteRegKey /ifempty HKCU "Software\Ostrand\Fennock"
+        DeleteRegKey /ifempty HKCU "Software\Ostrand"
+    keep:
+SectionEnd

@@ -1,0 +1,138 @@
+// The Windows installer, silent, into this test run's fresh prefix: files,
+// Control Panel registration, the agent in the tray; then the silent
+// uninstall, which keeps the user's hotkeys.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "agent_harness.h"
+#include "store.h"
+#include "test_registry.h"
+
+namespace {
+
+#define CPLS_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cpls"
+#define UNINSTALL_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pendrix"
+
+std::wstring KnownFolder(int id) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+DWORD RunAndWait(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring command = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return 0xFFFFFFFF;
+    DWORD code = 0xFFFFFFFE;
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
+}
+
+std::wstring ProcessImageOf(HWND window) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (process) {
+        QueryFullProcessImageNameW(process, 0, path, &size);
+        CloseHandle(process);
+    }
+    return path;
+}
+
+class Installer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ClearStoreAndAutostart();
+        ASSERT_EQ(nullptr, FindWindowW(L"PendrixOstrand", nullptr));
+        setup_ = TestProgramFolder() + L"..\\dist\\pendrix-1.2.0-setup.exe";
+        installFolder_ = KnownFolder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\Pendrix\\";
+    }
+    void TearDown() override {
+        if (HWND agent = FindWindowW(L"PendrixOstrand", nullptr)) {
+            PostMessageW(agent, WM_COMMAND, AGENT_EXIT, 0);
+            WaitFor([] { return FindWindowW(L"PendrixOstrand", nullptr) == nullptr; });
+        }
+        for (const wchar_t* name :
+             {L"pendrixd.exe", L"pendrixcfg.dll", L"pendrixpanel.cpl", L"uninstall.exe"})
+            DeleteFileW((installFolder_ + name).c_str());
+        RemoveDirectoryW(installFolder_.c_str());
+        HKEY cpls;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, CPLS_KEY, 0, KEY_ALL_ACCESS, &cpls) == ERROR_SUCCESS) {
+            RegDeleteValueW(cpls, L"Pendrix");
+            RegCloseKey(cpls);
+        }
+        RegDeleteKeyW(HKEY_CURRENT_USER, UNINSTALL_KEY);
+        ClearStoreAndAutostart();
+    }
+    std::wstring setup_;
+    std::wstring installFolder_;
+};
+
+} // namespace
+
+TEST_F(Installer, InstallsForThisUserStartsTheAgentAndUninstallsKeepingTheHotkeys) {
+    ASSERT_TRUE(Exists(setup_)) << "built by the dist target";
+    ASSERT_EQ(0u, RunAndWait(setup_, L"/S"));
+
+    for (const wchar_t* name :
+         {L"pendrixd.exe", L"pendrixcfg.dll", L"pendrixpanel.cpl", L"uninstall.exe"})
+        EXPECT_TRUE(Exists(installFolder_ + name)) << std::string(name, name + wcslen(name));
+    EXPECT_EQ(installFolder_ + L"pendrixpanel.cpl", ReadStringValue(CPLS_KEY, L"Pendrix"));
+    EXPECT_TRUE(Exists(KnownFolder(CSIDL_PROGRAMS) + L"\\Pendrix.lnk"));
+    EXPECT_FALSE(ReadStringValue(UNINSTALL_KEY, L"UninstallString").empty());
+
+    // The agent runs from the install folder, with its icon and the defaults.
+    HWND agent = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (agent = FindWindowW(L"PendrixOstrand", nullptr)) != nullptr; }));
+    EXPECT_EQ(0,
+              lstrcmpiW((installFolder_ + L"pendrixd.exe").c_str(), ProcessImageOf(agent).c_str()));
+    EXPECT_TRUE(WaitFor([] { return StoredHotkeys().size() == 6; }));
+    EXPECT_TRUE(WaitFor([] { return CountTrayIconPixels() > 0; }));
+    EXPECT_EQ(L"\"" + installFolder_ + L"pendrixd.exe\" /background", ReadAutostartValue());
+    EXPECT_EQ(nullptr, FindWindowW(L"#32770", L"Pendrix    ostrand online"))
+        << "a silent install opens no dialog";
+
+    // The silent uninstall stops the agent and removes what the install added.
+    ASSERT_EQ(0u, RunAndWait(installFolder_ + L"uninstall.exe", L"/S"));
+    EXPECT_TRUE(WaitFor([&] { return !Exists(installFolder_ + L"pendrixd.exe"); }, 30000));
+    EXPECT_TRUE(WaitFor([] { return FindWindowW(L"PendrixOstrand", nullptr) == nullptr; }));
+    EXPECT_TRUE(WaitFor([&] { return !Exists(installFolder_); }, 10000));
+    EXPECT_FALSE(ValueExists(CPLS_KEY, L"Pendrix"));
+    EXPECT_FALSE(ValueExists(AUTOSTART_KEY_PATH, AUTOSTART_VALUE_NAME));
+    EXPECT_FALSE(KeyExists(UNINSTALL_KEY));
+    EXPECT_FALSE(Exists(KnownFolder(CSIDL_PROGRAMS) + L"\\Pendrix.lnk"));
+    EXPECT_EQ(6u, StoredHotkeys().size()) << "the hotkeys are kept";
+}
+
+TEST(PortableZip, HoldsTheThreeDeliverables) {
+    HANDLE zip = CreateFileW((TestProgramFolder() + L"..\\dist\\pendrix-1.2.0-win64.zip").c_str(),
+                             GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, zip);
+    std::string data;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(zip, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        data.append(buffer, read);
+    CloseHandle(zip);
+    ASSERT_EQ("PK", data.substr(0, 2));
+    for (const char* name : {"pendrixd.exe", "pendrixcfg.dll", "pendrixpanel.cpl"})
+        EXPECT_NE(std::string::npos, data.find(name)) << name;
+}
