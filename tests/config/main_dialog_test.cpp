@@ -96,6 +96,12 @@ TEST_F(MainDialog, StartsWithTheControlsAndTheDefaultHotkeys) {
     PostMessageW(HotkeyView(dialog), WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(run.Ended(5000));
     EXPECT_EQ(6u, StoredHotkeys().size());
+
+    // The library stays loaded: the next dialog still starts from the store.
+    ConfigureRun again(library_.configure());
+    dialog = again.WaitForDialog();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(6u, HotkeyRows(dialog).size());
 }
 
 TEST_F(MainDialog, AnEmptyStoreShowsAnEmptyList) {
@@ -177,6 +183,10 @@ TEST_F(MainDialog, ClicksAndArrowsSelectHotkeysAndFillTheirActions) {
     EXPECT_EQ(5u, SubkeyNames(StorePath(L"HEADER\\0")).size() +
                       SubkeyNames(StorePath(L"HEADER\\1")).size())
         << "nothing was deleted";
+    PostMessageW(GetDlgItem(dialog, 1015), BM_CLICK, 0, 0);
+    Sleep(500);
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr;)
+        EXPECT_NE(dialog, GetWindow(w, GW_OWNER)) << "Modify Action opens nothing";
 
     // A click off the rows clears the pane.
     ClickListRow(list, -1);
