@@ -16,10 +16,7 @@ void RunConfigureDialog() {
     HMODULE library = LoadLibraryW(CONFIG_LIBRARY_NAME);
     if (!library)
         return;
-    auto configure = reinterpret_cast<ConfigureProc>(
-        reinterpret_cast<void*>(GetProcAddress(library, "Configure")));
-    if (configure)
-        configure();
+    CallConfigure(library);
     FreeLibrary(library);
     TrimWorkingSet();
 }
@@ -28,10 +25,7 @@ void RunAboutDialog(HWND owner) {
     HMODULE library = LoadLibraryW(CONFIG_LIBRARY_NAME);
     if (!library)
         return;
-    auto about = reinterpret_cast<AboutDlgProc>(
-        reinterpret_cast<void*>(GetProcAddress(library, "AboutDlg")));
-    if (about)
-        about(owner);
+    CallAboutDlg(library, owner);
     FreeLibrary(library);
     TrimWorkingSet();
 }

@@ -31,10 +31,7 @@ void OpenConfiguration() {
     HMODULE library = LoadConfigLibrary();
     if (!library)
         return;
-    auto configure = reinterpret_cast<ConfigureProc>(
-        reinterpret_cast<void*>(GetProcAddress(library, "Configure")));
-    if (configure)
-        configure();
+    CallConfigure(library);
     FreeLibrary(library);
 }
 

@@ -10,3 +10,18 @@
 typedef void(WINAPI* ConfigureProc)();
 // "AboutDlg": the About box, owned by the given window.
 typedef void(WINAPI* AboutDlgProc)(HWND owner);
+
+// Calls an entry point of a loaded library, when the library has it.
+inline void CallConfigure(HMODULE library) {
+    auto configure = reinterpret_cast<ConfigureProc>(
+        reinterpret_cast<void*>(GetProcAddress(library, "Configure")));
+    if (configure)
+        configure();
+}
+
+inline void CallAboutDlg(HMODULE library, HWND owner) {
+    auto about = reinterpret_cast<AboutDlgProc>(
+        reinterpret_cast<void*>(GetProcAddress(library, "AboutDlg")));
+    if (about)
+        about(owner);
+}
