@@ -327,6 +327,39 @@ TEST_F(Editors, UrlAndFileActionsAreAddedCutToTheirFieldsAndModified) {
     EXPECT_STREQ(L"", stored[1].parameters);
 }
 
+TEST_F(Editors, AddActionOpensItsMenuAtTheButtonsTopRightCorner) {
+    Open();
+    ClickListRow(HotkeyView(), 1);
+    Click(main_, 1013);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32768", nullptr)) != nullptr;) {
+            if (IsWindowVisible(w))
+                menu = w;
+        }
+        return menu != nullptr;
+    }));
+    RECT button, popup;
+    GetWindowRect(GetDlgItem(main_, 1013), &button);
+    GetWindowRect(menu, &popup);
+    EXPECT_EQ(button.right, popup.left);
+    EXPECT_EQ(button.top, popup.top);
+    // Down, Down, Enter: the second item, "Action: Run File", opens the editor.
+    INPUT keys[6] = {};
+    const WORD sequence[3] = {VK_DOWN, VK_DOWN, VK_RETURN};
+    for (int k = 0; k < 3; ++k) {
+        keys[2 * k].type = keys[2 * k + 1].type = INPUT_KEYBOARD;
+        keys[2 * k].ki.wVk = keys[2 * k + 1].ki.wVk = sequence[k];
+        keys[2 * k + 1].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SetForegroundWindow(main_);
+    SendInput(6, keys, sizeof(INPUT));
+    HWND editor = WaitForOwnedDialog(main_, L"Select URL / File");
+    ASSERT_NE(nullptr, editor);
+    Click(editor, IDCANCEL);
+    ASSERT_TRUE(Closed(editor));
+}
+
 TEST_F(Editors, SystemCommandsAreAddedAsShutdownAndModifiedPastSeparators) {
     Hotkeys hotkeys;
     Actions actions;
