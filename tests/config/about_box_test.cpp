@@ -93,6 +93,11 @@ class AboutBox : public AgentTest {
     HWND WaitForBox(const AboutRun& run) {
         HWND box = nullptr;
         WaitFor([&] { return (box = AboutBoxOfThread(run.threadId())) != nullptr; });
+        // Visible comes before the box has finished starting up.
+        DWORD_PTR ignored = 0;
+        if (box)
+            SendMessageTimeoutW(box, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+        Sleep(100);
         return box;
     }
     HMODULE library_ = nullptr;
@@ -194,7 +199,7 @@ TEST_F(AboutBox, WorksAgainAfterTheLibraryWasReleased) {
         AboutRun run(about_);
         HWND box = WaitForBox(run);
         ASSERT_NE(nullptr, box);
-        PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
     }
     FreeLibrary(library_);
     library_ = LoadLibraryW((TestProgramFolder() + L"pendrixcfg.dll").c_str());
@@ -204,7 +209,8 @@ TEST_F(AboutBox, WorksAgainAfterTheLibraryWasReleased) {
     AboutRun run(about_);
     HWND box = WaitForBox(run);
     ASSERT_NE(nullptr, box);
-    PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(run.Ended(5000));
 }
 
 TEST(LibraryExports, ExactlyAboutDlgAndConfigureAtOrdinalsOneAndTwo) {
