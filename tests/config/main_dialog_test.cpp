@@ -188,6 +188,18 @@ TEST_F(MainDialog, ClicksAndArrowsSelectHotkeysAndFillTheirActions) {
     for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr;)
         EXPECT_NE(dialog, GetWindow(w, GW_OWNER)) << "Modify Action opens nothing";
 
+    // Enter and double-clicks in the lists open nothing.
+    Press(list, VK_RETURN);
+    Press(ActionsOf(dialog), VK_RETURN);
+    RECT row = {};
+    row.left = LVIR_BOUNDS;
+    SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(row.left + 50, row.top + 4));
+    PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(row.left + 50, row.top + 4));
+    Sleep(500);
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr;)
+        EXPECT_NE(dialog, GetWindow(w, GW_OWNER)) << "nothing opened";
+
     // A click off the rows clears the pane.
     ClickListRow(list, -1);
 
