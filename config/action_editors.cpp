@@ -12,10 +12,6 @@ namespace {
 
 const DWORD BROWSE_BUFFER_CHARS = 2048;
 
-HWND MainDialogOf(HWND editor) {
-    return GetWindow(editor, GW_OWNER);
-}
-
 // The action the main dialog has selected, or -1.
 int SelectedActionPosition(HWND editor) {
     HWND main = MainDialogOf(editor);

@@ -21,10 +21,6 @@ const int HotkeyProbeId = 0xA000;
 const UINT FIRST_STANDALONE_KEY = 0xA6;
 const UINT LAST_STANDALONE_KEY = 0xB7;
 
-HWND MainDialogOf(HWND editor) {
-    return GetWindow(editor, GW_OWNER);
-}
-
 void ShowCombination(HWND editor, UINT modifiers, UINT key) {
     wchar_t text[HOTKEY_TEXT_BUFFER_CHARS];
     FormatHotkeyText(modifiers, key, text, ARRAYSIZE(text));

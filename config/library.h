@@ -15,6 +15,11 @@ extern bool ModifyMode;
 extern UINT PickedModifiers;
 extern UINT PickedKey;
 
+// The main dialog that owns an editor.
+inline HWND MainDialogOf(HWND editor) {
+    return GetWindow(editor, GW_OWNER);
+}
+
 // The main dialog's selection, read by the editors it owns.
 int SelectedHotkeyOf(HWND mainDialog);
 int SelectedActionRowOf(HWND mainDialog);

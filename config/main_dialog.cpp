@@ -26,13 +26,6 @@ HWND ActionListView(HWND dialog) {
     return GetDlgItem(dialog, IDC_ACTION_LIST);
 }
 
-int SelectedHotkey(HWND dialog) {
-    return SelectedHotkeyOf(dialog);
-}
-int SelectedActionRow(HWND dialog) {
-    return SelectedActionRowOf(dialog);
-}
-
 void EnableControls(HWND dialog, const int* ids, size_t count, BOOL enable) {
     for (size_t i = 0; i < count; ++i)
         EnableWindow(GetDlgItem(dialog, ids[i]), enable);
@@ -198,7 +191,7 @@ void OnHotkeyListNotify(HWND dialog, const NMHDR* header) {
         }
     } else if (header->code == LVN_KEYDOWN) {
         const WORD key = reinterpret_cast<const NMLVKEYDOWN*>(header)->wVKey;
-        const int mark = SelectedHotkey(dialog);
+        const int mark = SelectedHotkeyOf(dialog);
         int next = -1;
         if (key == VK_UP && mark > 0)
             next = mark - 1;
@@ -231,7 +224,7 @@ void OnAddHotkey(HWND dialog) {
 }
 
 void OnModifyHotkey(HWND dialog) {
-    if (SelectedHotkey(dialog) < 0)
+    if (SelectedHotkeyOf(dialog) < 0)
         return;
     ModifyMode = true;
     if (OpenEditor(dialog, IDD_HOTKEY_EDITOR, HotkeyEditorDialogProc) == EditorAccepted) {
@@ -242,7 +235,7 @@ void OnModifyHotkey(HWND dialog) {
 }
 
 void OnDeleteHotkey(HWND dialog) {
-    const int hotkey = SelectedHotkey(dialog);
+    const int hotkey = SelectedHotkeyOf(dialog);
     if (hotkey < 0)
         return;
     if (!Confirm(dialog, L"Are you sure you want to delete this hotkey?"))
@@ -256,7 +249,7 @@ void OnDeleteHotkey(HWND dialog) {
 // The enabled and run-sequentially boxes: the agent's answer decides, so a
 // hotkey it could not register comes back unticked.
 void OnFlagBox(HWND dialog, int box, bool enabledFlag) {
-    const int hotkey = SelectedHotkey(dialog);
+    const int hotkey = SelectedHotkeyOf(dialog);
     if (hotkey < 0)
         return;
     const BYTE ticked = IsDlgButtonChecked(dialog, box) == BST_CHECKED ? 1 : 0;
@@ -282,7 +275,7 @@ void OnAddActionButton(HWND dialog) {
 }
 
 void OnAddAction(HWND dialog, int templateId, DLGPROC editor) {
-    const int hotkey = SelectedHotkey(dialog);
+    const int hotkey = SelectedHotkeyOf(dialog);
     if (hotkey < 0)
         return;
     ModifyMode = false;
@@ -293,12 +286,12 @@ void OnAddAction(HWND dialog, int templateId, DLGPROC editor) {
 }
 
 void OnDeleteAction(HWND dialog) {
-    const int hotkey = SelectedHotkey(dialog);
+    const int hotkey = SelectedHotkeyOf(dialog);
     if (hotkey < 0)
         return;
     if (!Confirm(dialog, L"Are you sure you want to delete Action?"))
         return;
-    const int position = FindHotkeyAction(static_cast<UINT>(hotkey), SelectedActionRow(dialog));
+    const int position = FindHotkeyAction(static_cast<UINT>(hotkey), SelectedActionRowOf(dialog));
     if (position < 0)
         return;
     DeleteAction(static_cast<UINT>(position));
@@ -308,10 +301,10 @@ void OnDeleteAction(HWND dialog) {
 }
 
 void OnModifyAction(HWND dialog) {
-    const int hotkey = SelectedHotkey(dialog);
+    const int hotkey = SelectedHotkeyOf(dialog);
     if (hotkey < 0)
         return;
-    const int position = FindHotkeyAction(static_cast<UINT>(hotkey), SelectedActionRow(dialog));
+    const int position = FindHotkeyAction(static_cast<UINT>(hotkey), SelectedActionRowOf(dialog));
     if (position < 0)
         return;
     int templateId = 0;

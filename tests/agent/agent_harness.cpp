@@ -150,6 +150,39 @@ void PressCombination(UINT modifiers, UINT key) {
     SendInput(count, inputs, sizeof(INPUT));
 }
 
+void TapKeys(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.dwExtraInfo = TEST_INPUT_MARK;
+        inputs.push_back(input);
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+DWORD RunProgram(const std::wstring& program, const std::wstring& arguments,
+                 const std::wstring& folder, DWORD timeout) {
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+        return 0xFFFFFFFF;
+    DWORD code = 0xFFFFFFFE;
+    if (WaitForSingleObject(process.hProcess, timeout) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 98);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
+}
+
 std::vector<ProbeRun> ReadProbeLog(const std::wstring& log) {
     std::vector<ProbeRun> runs;
     HANDLE file = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -299,21 +332,7 @@ bool AgentTest::Start(const std::wstring& arguments) {
 }
 
 DWORD AgentTest::RunSecondInstance(const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + AgentPath() + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION second = {};
-    if (!CreateProcessW(AgentPath().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        installFolder_.c_str(), &startup, &second))
-        return 0xFFFFFFFF;
-    DWORD code = 0xFFFFFFFE;
-    if (WaitForSingleObject(second.hProcess, 10000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(second.hProcess, &code);
-    else
-        TerminateProcess(second.hProcess, 98);
-    CloseHandle(second.hProcess);
-    CloseHandle(second.hThread);
-    return code;
+    return RunProgram(AgentPath(), arguments, installFolder_);
 }
 
 DWORD AgentTest::Exit() {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -56,6 +57,12 @@ std::vector<HotkeyRecord> StoredHotkeys();
 bool CombinationIsTaken(UINT modifiers, UINT key);
 // Marks the key events this program synthesizes (KBDLLHOOKSTRUCT dwExtraInfo).
 const ULONG_PTR TEST_INPUT_MARK = 0x5E17;
+// Presses and releases each key in turn, in one SendInput call.
+void TapKeys(std::initializer_list<WORD> keys);
+// Starts a program, waits up to `timeout` for it to end and returns its exit
+// code (0xFFFFFFFF when it did not start, 0xFFFFFFFE when it was stopped).
+DWORD RunProgram(const std::wstring& program, const std::wstring& arguments,
+                 const std::wstring& folder = L"", DWORD timeout = 10000);
 // Presses and releases the combination with SendInput.
 void PressCombination(UINT modifiers, UINT key);
 

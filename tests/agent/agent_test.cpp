@@ -463,14 +463,7 @@ TEST_F(AgentTest, TheTrayIconAnswersTheMouseAndComesBackAfterTheTaskbar) {
         << menuRect.left << "," << menuRect.top << "," << menuRect.right << "," << menuRect.bottom
         << " icon " << icon.x << "," << icon.y;
     // Down twice from no selection lands on the second item, "About".
-    INPUT keys[6] = {};
-    const WORD sequence[3] = {VK_DOWN, VK_DOWN, VK_RETURN};
-    for (int k = 0; k < 3; ++k) {
-        keys[2 * k].type = keys[2 * k + 1].type = INPUT_KEYBOARD;
-        keys[2 * k].ki.wVk = keys[2 * k + 1].ki.wVk = sequence[k];
-        keys[2 * k + 1].ki.dwFlags = KEYEVENTF_KEYUP;
-    }
-    SendInput(6, keys, sizeof(INPUT));
+    TapKeys({VK_DOWN, VK_DOWN, VK_RETURN});
     EXPECT_TRUE(WaitFor([this] { return LibraryCalls().size() == 3; }));
     EXPECT_EQ(L"AboutDlg|", LibraryCalls().back().substr(0, 9));
 
@@ -484,13 +477,7 @@ TEST_F(AgentTest, TheTrayIconAnswersTheMouseAndComesBackAfterTheTaskbar) {
         menu = FindVisiblePopupMenu();
         return menu != nullptr;
     }));
-    INPUT down[10] = {};
-    for (int k = 0; k < 5; ++k) {
-        down[2 * k].type = down[2 * k + 1].type = INPUT_KEYBOARD;
-        down[2 * k].ki.wVk = down[2 * k + 1].ki.wVk = k < 4 ? VK_DOWN : VK_RETURN;
-        down[2 * k + 1].ki.dwFlags = KEYEVENTF_KEYUP;
-    }
-    SendInput(10, down, sizeof(INPUT));
+    TapKeys({VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
     EXPECT_TRUE(WaitFor([this] { return LibraryCalls().size() == 5; }));
     EXPECT_EQ(L"Configure|", LibraryCalls()[3].substr(0, 10));
 

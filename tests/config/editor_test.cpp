@@ -345,15 +345,8 @@ TEST_F(Editors, AddActionOpensItsMenuAtTheButtonsTopRightCorner) {
     EXPECT_EQ(button.right, popup.left);
     EXPECT_EQ(button.top, popup.top);
     // Down, Down, Enter: the second item, "Action: Run File", opens the editor.
-    INPUT keys[6] = {};
-    const WORD sequence[3] = {VK_DOWN, VK_DOWN, VK_RETURN};
-    for (int k = 0; k < 3; ++k) {
-        keys[2 * k].type = keys[2 * k + 1].type = INPUT_KEYBOARD;
-        keys[2 * k].ki.wVk = keys[2 * k + 1].ki.wVk = sequence[k];
-        keys[2 * k + 1].ki.dwFlags = KEYEVENTF_KEYUP;
-    }
     SetForegroundWindow(main_);
-    SendInput(6, keys, sizeof(INPUT));
+    TapKeys({VK_DOWN, VK_DOWN, VK_RETURN});
     HWND editor = WaitForOwnedDialog(main_, L"Select URL / File");
     ASSERT_NE(nullptr, editor);
     Click(editor, IDCANCEL);

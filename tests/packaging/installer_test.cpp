@@ -25,24 +25,6 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-DWORD RunAndWait(const std::wstring& program, const std::wstring& arguments) {
-    std::wstring command = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return 0xFFFFFFFF;
-    DWORD code = 0xFFFFFFFE;
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &code);
-    else
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return code;
-}
-
 std::wstring ProcessImageOf(HWND window) {
     DWORD id = 0;
     GetWindowThreadProcessId(window, &id);
@@ -89,7 +71,7 @@ class Installer : public ::testing::Test {
 
 TEST_F(Installer, InstallsForThisUserStartsTheAgentAndUninstallsKeepingTheHotkeys) {
     ASSERT_TRUE(Exists(setup_)) << "built by the dist target";
-    ASSERT_EQ(0u, RunAndWait(setup_, L"/S"));
+    ASSERT_EQ(0u, RunProgram(setup_, L"/S", L"", 60000));
 
     for (const wchar_t* name :
          {L"pendrixd.exe", L"pendrixcfg.dll", L"pendrixpanel.cpl", L"uninstall.exe"})
@@ -113,7 +95,7 @@ TEST_F(Installer, InstallsForThisUserStartsTheAgentAndUninstallsKeepingTheHotkey
     // The silent uninstall stops the agent and removes what the install
     // added. It goes on from a copy of itself after the first process ends,
     // so each result is waited for.
-    ASSERT_EQ(0u, RunAndWait(installFolder_ + L"uninstall.exe", L"/S"));
+    ASSERT_EQ(0u, RunProgram(installFolder_ + L"uninstall.exe", L"/S", L"", 60000));
     EXPECT_TRUE(WaitFor([&] { return !Exists(installFolder_ + L"pendrixd.exe"); }, 30000));
     EXPECT_TRUE(WaitFor([] { return FindWindowW(L"PendrixOstrand", nullptr) == nullptr; }));
     EXPECT_TRUE(WaitFor([&] { return !Exists(installFolder_); }, 10000));
