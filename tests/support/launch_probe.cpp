@@ -15,16 +15,26 @@ void AppendLine(const wchar_t* logPath, const wchar_t* line) {
     int bytes = WideCharToMultiByte(CP_UTF8, 0, line, -1, utf8, sizeof utf8, nullptr, nullptr);
     if (bytes <= 1)
         return;
+    // Probes started together append to one log: Wine's appends are not
+    // atomic across processes, so they take turns.
+    HANDLE turn = CreateMutexW(nullptr, FALSE, L"PendrixTestProbeLog");
+    if (turn)
+        WaitForSingleObject(turn, 10000);
     for (int attempt = 0; attempt < 200; ++attempt) {
-        HANDLE file = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        HANDLE file = CreateFileW(logPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
+            SetFilePointer(file, 0, nullptr, FILE_END);
             DWORD written = 0;
             WriteFile(file, utf8, static_cast<DWORD>(bytes - 1), &written, nullptr);
             CloseHandle(file);
-            return;
+            break;
         }
         Sleep(10);
+    }
+    if (turn) {
+        ReleaseMutex(turn);
+        CloseHandle(turn);
     }
 }
 
