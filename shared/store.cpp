@@ -84,6 +84,51 @@ void ReadRecordValue(HKEY key, const wchar_t* valueName, void* record, DWORD siz
         ZeroMemory(record, size);
 }
 
+const wchar_t HEADER_NAME[] = L"HEADER";
+// The tree being written sorts after HEADER and the retired one before it,
+// so every rename moves a key towards the front: Wine 8's RegRenameKey
+// overwrites a sibling when the new name lands right after the old one.
+const wchar_t STAGING_NAME[] = L"HEADER.new";
+const wchar_t RETIRED_NAME[] = L"Discarded HEADER";
+const wchar_t RESTORE_GUARD_NAME[] = L"Discarded HEADER, restoring";
+
+const wchar_t STORE_LOCK_NAME[] = L"Local\\{{5d0c7a3e-2b61-4f8e-9a14-c3e7b95d2f08}} store";
+const DWORD STORE_LOCK_WAIT_MS = 30000;
+
+typedef LONG(WINAPI* RenameKeyProc)(HKEY key, LPCWSTR subKey, LPCWSTR newName);
+
+// advapi32 has RegRenameKey from Vista on, though not every import library
+// declares it.
+RenameKeyProc RenameKeyFunction() {
+    static RenameKeyProc rename = reinterpret_cast<RenameKeyProc>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"advapi32.dll"), "RegRenameKey")));
+    return rename;
+}
+
+LONG RenameSubkey(HKEY parent, const wchar_t* from, const wchar_t* to) {
+    RenameKeyProc rename = RenameKeyFunction();
+    return rename ? rename(parent, from, to) : ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+bool SubkeyExists(HKEY parent, const wchar_t* name) {
+    HKEY key;
+    if (RegOpenKeyExW(parent, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Only a foreign hand leaves a retired tree without HEADER or a staging tree:
+// it is the last whole list, so it goes back. Its rename moves forward, past
+// a guard key, which that rename handles correctly.
+void RestoreRetiredTree(HKEY root) {
+    RegKey guard;
+    guard.Create(root, RESTORE_GUARD_NAME);
+    guard.Close();
+    RenameSubkey(root, RETIRED_NAME, HEADER_NAME);
+    RegDeleteKeyW(root, RESTORE_GUARD_NAME);
+}
+
 } // namespace
 
 RootState JudgeStoreRoot() {
@@ -102,10 +147,6 @@ RootState JudgeStoreRoot() {
 
 void DeleteStoreTree() {
     SHDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH);
-}
-
-void DeleteHeaderTree() {
-    SHDeleteKeyW(HKEY_CURRENT_USER, STORE_HEADER_PATH);
 }
 
 bool CreateStoreRootWithVersion() {
@@ -144,10 +185,18 @@ void ReadActionValue(HKEY key, ActionRecord* action) {
 }
 
 NumberedSubkeys::NumberedSubkeys(HKEY parent) : parent_(parent) {
+    DWORD subkeys = 0;
+    if (RegQueryInfoKeyW(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+        count_ = subkeys;
+}
+
+void NumberedSubkeys::Enumerate() {
+    enumerated_ = true;
     wchar_t name[KEY_NAME_CHARS];
     for (DWORD k = 0;; ++k) {
         DWORD length = KEY_NAME_CHARS;
-        if (RegEnumKeyExW(parent, k, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        if (RegEnumKeyExW(parent_, k, name, &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS)
             break;
         Entry entry = {k, 0, FALSE};
@@ -158,9 +207,21 @@ NumberedSubkeys::NumberedSubkeys(HKEY parent) : parent_(parent) {
         qsort(entries_.Data(), entries_.Count(), sizeof(Entry), CompareLoadOrder);
 }
 
-LONG NumberedSubkeys::Open(UINT index, RegKey* key) const {
-    const Entry& entry = entries_.At(index);
+LONG NumberedSubkeys::Open(UINT index, RegKey* key) {
     wchar_t name[KEY_NAME_CHARS];
+    if (!enumerated_) {
+        // While "0" to index-1 were there, index is the next plain number;
+        // the first miss means other names, or gaps: enumerate from then on.
+        // Those numbers sort first, so index still names the next entry.
+        StringCchPrintfW(name, KEY_NAME_CHARS, L"%u", index);
+        LONG result = key->Open(parent_, name);
+        if (result == ERROR_SUCCESS)
+            return result;
+        Enumerate();
+        if (index >= entries_.Count())
+            return result;
+    }
+    const Entry& entry = entries_.At(index);
     if (entry.plain) {
         StringCchPrintfW(name, KEY_NAME_CHARS, L"%u", entry.number);
     } else {
@@ -200,35 +261,116 @@ void ActionsByOwner::Place(UINT owner, UINT actionPosition) {
         positions_[fill_[owner]++] = actionPosition;
 }
 
-HotkeyKeyWriter::HotkeyKeyWriter(UINT position, const HotkeyRecord& hotkey) : position_(position) {
-    wchar_t path[2048];
-    StringCchPrintfW(path, ARRAYSIZE(path), STORE_HEADER_PATH L"\\%u", position);
-    if (key_.Create(HKEY_CURRENT_USER, path) != ERROR_SUCCESS)
+StoreLock::StoreLock() : mutex_(CreateMutexW(nullptr, FALSE, STORE_LOCK_NAME)), owned_(false) {
+    if (!mutex_)
+        return;
+    // Bounded: a holder that hangs must not hang this process too; past the
+    // limit the operation goes ahead as it would without the lock.
+    DWORD wait = WaitForSingleObject(mutex_, STORE_LOCK_WAIT_MS);
+    owned_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
+StoreLock::~StoreLock() {
+    if (owned_)
+        ReleaseMutex(mutex_);
+    if (mutex_)
+        CloseHandle(mutex_);
+}
+
+void RecoverInterruptedSave() {
+    RegKey root;
+    if (root.Open(HKEY_CURRENT_USER, STORE_ROOT_PATH) != ERROR_SUCCESS)
+        return;
+    const bool live = SubkeyExists(root.Get(), HEADER_NAME);
+    const bool staged = SubkeyExists(root.Get(), STAGING_NAME);
+    const bool retired = SubkeyExists(root.Get(), RETIRED_NAME);
+    if (!live && retired) {
+        // HEADER is retired only once the staging tree is complete.
+        if (staged)
+            RenameSubkey(root.Get(), STAGING_NAME, HEADER_NAME);
+        else
+            RestoreRetiredTree(root.Get());
+    }
+    if (SubkeyExists(root.Get(), HEADER_NAME)) {
+        if (SubkeyExists(root.Get(), STAGING_NAME))
+            SHDeleteKeyW(root.Get(), STAGING_NAME);
+        if (SubkeyExists(root.Get(), RETIRED_NAME))
+            SHDeleteKeyW(root.Get(), RETIRED_NAME);
+    } else if (!retired && staged) {
+        // A staging tree without a retired one may be unfinished: the store
+        // had no hotkeys when that save began, and has none now.
+        SHDeleteKeyW(root.Get(), STAGING_NAME);
+    }
+}
+
+TreeWriter::TreeWriter() {
+    if (root_.Create(HKEY_CURRENT_USER, STORE_ROOT_PATH) != ERROR_SUCCESS)
+        return;
+    RecoverInterruptedSave();
+    if (RenameKeyFunction() && tree_.Create(root_.Get(), STAGING_NAME) == ERROR_SUCCESS) {
+        staged_ = true;
+        return;
+    }
+    // No renames on this system: the old way, delete and write in place.
+    SHDeleteKeyW(root_.Get(), HEADER_NAME);
+    tree_.Create(root_.Get(), HEADER_NAME);
+}
+
+void TreeWriter::BeginHotkey(UINT position, const HotkeyRecord& hotkey) {
+    position_ = position;
+    nextNode_ = 0;
+    hotkey_.Close();
+    if (!tree_)
+        return;
+    wchar_t name[16];
+    StringCchPrintfW(name, ARRAYSIZE(name), L"%u", position);
+    if (hotkey_.Create(tree_.Get(), name) != ERROR_SUCCESS)
         return;
     HotkeyRecord stored = hotkey;
     BoundRecordTexts(stored);
-    RegSetValueExW(key_.Get(), L"header", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&stored),
+    RegSetValueExW(hotkey_.Get(), L"header", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&stored),
                    sizeof stored);
 }
 
-void HotkeyKeyWriter::WriteAction(const ActionRecord& action) {
+void TreeWriter::WriteAction(const ActionRecord& action) {
     // The number advances even when the key cannot be created.
     const UINT node = nextNode_++;
-    wchar_t path[2048];
+    if (!hotkey_)
+        return;
+    wchar_t name[16];
+    StringCchPrintfW(name, ARRAYSIZE(name), L"%u", node);
     RegKey nodeKey;
-    if (key_) {
-        StringCchPrintfW(path, ARRAYSIZE(path), L"%u", node);
-        nodeKey.Create(key_.Get(), path);
-    } else {
-        StringCchPrintfW(path, ARRAYSIZE(path), STORE_HEADER_PATH L"\\%u\\%u", position_, node);
-        nodeKey.Create(HKEY_CURRENT_USER, path);
-    }
-    if (!nodeKey)
+    if (nodeKey.Create(hotkey_.Get(), name) != ERROR_SUCCESS)
         return;
     ActionRecord stored = action;
     BoundRecordTexts(stored);
     RegSetValueExW(nodeKey.Get(), L"node", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&stored),
                    sizeof stored);
+}
+
+void TreeWriter::Commit(UINT hotkeyCount) {
+    hotkey_.Close();
+    tree_.Close();
+    if (!root_)
+        return;
+    if (staged_) {
+        // Retire the live tree, then make the staging tree live: at every
+        // instant one whole tree is there for RecoverInterruptedSave.
+        const bool live = SubkeyExists(root_.Get(), HEADER_NAME);
+        if (live && RenameSubkey(root_.Get(), HEADER_NAME, RETIRED_NAME) != ERROR_SUCCESS) {
+            SHDeleteKeyW(root_.Get(), STAGING_NAME);
+            return;
+        }
+        if (RenameSubkey(root_.Get(), STAGING_NAME, HEADER_NAME) != ERROR_SUCCESS) {
+            RecoverInterruptedSave();
+            return;
+        }
+        if (live)
+            SHDeleteKeyW(root_.Get(), RETIRED_NAME);
+    }
+    // A store without hotkeys has no HEADER key.
+    if (hotkeyCount == 0)
+        RegDeleteKeyW(root_.Get(), HEADER_NAME);
 }
 
 } // namespace store_detail

@@ -40,7 +40,26 @@ void DeleteStoreTree();
 bool CreateStoreRootWithVersion();
 void DefaultHotkey(UINT n, HotkeyRecord* hotkey, ActionRecord* action);
 
-void DeleteHeaderTree();
+// Serializes the store operations of every process of the log-on, so that a
+// save never interleaves with another process's save or load. Recursive on
+// one thread; a holder that died leaves it to the next one.
+class StoreLock {
+  public:
+    StoreLock();
+    ~StoreLock();
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+
+  private:
+    HANDLE mutex_;
+    bool owned_;
+};
+
+// A save writes the new record tree beside the live HEADER and swaps it in
+// with two renames, so a save cut short at any point leaves the whole old or
+// the whole new tree. What such a save left behind is put right here: the
+// finished new tree is made live, or the unfinished one removed.
+void RecoverInterruptedSave();
 
 // Read "header" / "node" into an all-zero record: a value that cannot be
 // read, or is longer than the record, leaves it all zero; a shorter one fills
@@ -49,12 +68,14 @@ void ReadHotkeyValue(HKEY key, HotkeyRecord* hotkey);
 void ReadActionValue(HKEY key, ActionRecord* action);
 
 // The subkeys of a key in load order: plain decimal names in numeric order,
-// then every other name in the registry's enumeration order.
+// then every other name in the registry's enumeration order. A key that
+// holds exactly "0" to "n-1", as every save leaves it, is read by opening the
+// numbers directly; anything else is enumerated once.
 class NumberedSubkeys {
   public:
     explicit NumberedSubkeys(HKEY parent);
-    UINT Count() const { return entries_.Count(); }
-    LONG Open(UINT index, RegKey* key) const;
+    UINT Count() const { return enumerated_ ? entries_.Count() : count_; }
+    LONG Open(UINT index, RegKey* key);
 
     struct Entry {
         UINT enumIndex;
@@ -63,7 +84,11 @@ class NumberedSubkeys {
     };
 
   private:
+    void Enumerate();
+
     HKEY parent_;
+    UINT count_ = 0;
+    bool enumerated_ = false;
     RecordArray<Entry> entries_;
 };
 
@@ -89,21 +114,29 @@ class ActionsByOwner {
     UINT* positions_; // action positions, grouped by owner
 };
 
-// Writes one hotkey key and its numbered node keys.
-class HotkeyKeyWriter {
+// Writes a whole record tree: into a staging key that Commit swaps in for
+// HEADER, or, where the system cannot rename keys, straight into a HEADER
+// it has emptied first.
+class TreeWriter {
   public:
-    HotkeyKeyWriter(UINT position, const HotkeyRecord& hotkey);
+    TreeWriter();
+    void BeginHotkey(UINT position, const HotkeyRecord& hotkey);
     void WriteAction(const ActionRecord& action);
+    void Commit(UINT hotkeyCount);
 
   private:
-    RegKey key_;
-    UINT position_;
+    RegKey root_;
+    RegKey tree_;
+    RegKey hotkey_;
+    UINT position_ = 0;
     UINT nextNode_ = 0;
+    bool staged_ = false;
 };
 
 } // namespace store_detail
 
-// Deletes the HEADER subtree and writes every record from the lists.
+// Writes every record from the lists as the new HEADER subtree, replacing
+// the old one whole.
 template <class Hotkeys, class Actions>
 void SaveStore(const Hotkeys& hotkeys, const Actions& actions) {
     using namespace store_detail;
@@ -119,12 +152,14 @@ void SaveStore(const Hotkeys& hotkeys, const Actions& actions) {
     for (UINT a = 0; a < actionCount; ++a)
         groups.Place(actions.At(a).owner, a);
 
-    DeleteHeaderTree();
+    StoreLock lock;
+    TreeWriter writer;
     for (UINT i = 0; i < hotkeyCount; ++i) {
-        HotkeyKeyWriter writer(i, hotkeys.At(i));
+        writer.BeginHotkey(i, hotkeys.At(i));
         for (UINT slot = groups.Begin(i); slot < groups.End(i); ++slot)
             writer.WriteAction(actions.At(groups.ActionAt(slot)));
     }
+    writer.Commit(hotkeyCount);
 }
 
 // Appends the six default hotkeys and their actions; the lists must be empty.
@@ -153,6 +188,7 @@ void WriteStoreVersion(HWND window, const Hotkeys& hotkeys, const Actions& actio
 template <class Hotkeys, class Actions>
 int CheckStoreVersion(HWND window, Hotkeys& hotkeys, Actions& actions) {
     using namespace store_detail;
+    StoreLock lock;
     switch (JudgeStoreRoot()) {
     case ROOT_CURRENT:
         return STORE_CURRENT;
@@ -162,10 +198,9 @@ int CheckStoreVersion(HWND window, Hotkeys& hotkeys, Actions& actions) {
         return STORE_RESET;
     case ROOT_OUTDATED:
     default:
-        // The reset writes the Run value twice, as the first save is of the
-        // lists as they stand, still empty.
+        // The Run value is written once: a failing Run key says so once.
         DeleteStoreTree();
-        WriteStoreVersion(window, hotkeys, actions);
+        CreateStoreRootWithVersion();
         AddDefaultHotkeys(hotkeys, actions);
         SaveStore(hotkeys, actions);
         WriteAutostart(window);
@@ -178,8 +213,10 @@ int CheckStoreVersion(HWND window, Hotkeys& hotkeys, Actions& actions) {
 template <class Hotkeys, class Actions>
 void LoadStore(HWND window, Hotkeys& hotkeys, Actions& actions) {
     using namespace store_detail;
+    StoreLock lock;
     if (CheckStoreVersion(window, hotkeys, actions) == STORE_RESET)
         return;
+    RecoverInterruptedSave();
 
     RegKey header;
     if (header.Open(HKEY_CURRENT_USER, STORE_HEADER_PATH) != ERROR_SUCCESS)
