@@ -19,6 +19,8 @@ struct AgentState {
     HMENU menuResource = nullptr;
     HMENU trayMenu = nullptr;
     NOTIFYICONDATAW tray = {};
+    bool storeBusy = false;     // a reload is under way
+    bool reloadPending = false; // another was asked for meanwhile
     RecordArray<HotkeyRecord> hotkeys;
     RecordArray<ActionRecord> actions;
 };

@@ -13,17 +13,34 @@
 
 namespace {
 
-void LoadAndRegister(HWND window) {
-    LoadStore(window, g_agent.hotkeys, g_agent.actions);
-    RegisterHotkeys(window, ALL_HOTKEYS);
-    // Saving right away stores as disabled every hotkey the system refused.
-    SaveStore(g_agent.hotkeys, g_agent.actions);
+// Replaces both arrays with the store and registers them again. It is
+// whole in itself, so a reload that arrives while start-up waits on the shell
+// leaves nothing for start-up to add twice. A reload that arrives inside it
+// (a message box of the store pumps messages) is done again right after.
+bool ReloadStore(HWND window) {
+    if (g_agent.storeBusy) {
+        g_agent.reloadPending = true;
+        return false;
+    }
+    g_agent.storeBusy = true;
+    do {
+        g_agent.reloadPending = false;
+        UnregisterHotkeys(window, ALL_HOTKEYS);
+        g_agent.hotkeys.Clear();
+        g_agent.actions.Clear();
+        LoadStore(window, g_agent.hotkeys, g_agent.actions);
+        RegisterHotkeys(window, ALL_HOTKEYS);
+        // Saving right away stores as disabled every hotkey the system refused.
+        SaveStore(g_agent.hotkeys, g_agent.actions);
+    } while (g_agent.reloadPending);
+    g_agent.storeBusy = false;
+    return true;
 }
 
 LRESULT OnCreate(HWND window) {
     g_agent.taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
     CreateTrayIcon(window);
-    LoadAndRegister(window);
+    ReloadStore(window);
     if (g_agent.background)
         g_agent.background = false;
     else
@@ -72,13 +89,10 @@ LRESULT OnCommand(HWND window, WORD id) {
 }
 
 // Answered only once everything is registered again, so the library can
-// read back which hotkeys the system refused.
+// read back which hotkeys the system refused. A reload asked for while one
+// runs is answered 0, as by no agent: it follows when the running one ends.
 LRESULT OnReload(HWND window) {
-    UnregisterHotkeys(window, ALL_HOTKEYS);
-    g_agent.hotkeys.Clear();
-    g_agent.actions.Clear();
-    LoadAndRegister(window);
-    return ReloadMessage;
+    return ReloadStore(window) ? ReloadMessage : 0;
 }
 
 } // namespace

@@ -13,7 +13,7 @@ void TrimWorkingSet() {
 } // namespace
 
 void RunConfigureDialog() {
-    HMODULE library = LoadLibraryW(CONFIG_LIBRARY_NAME);
+    HMODULE library = LoadConfigLibraryBeside(nullptr);
     if (!library)
         return;
     CallConfigure(library);
@@ -22,7 +22,7 @@ void RunConfigureDialog() {
 }
 
 void RunAboutDialog(HWND owner) {
-    HMODULE library = LoadLibraryW(CONFIG_LIBRARY_NAME);
+    HMODULE library = LoadConfigLibraryBeside(nullptr);
     if (!library)
         return;
     CallAboutDlg(library, owner);

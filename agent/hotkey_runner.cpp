@@ -127,9 +127,36 @@ bool UnregisterHotkeys(HWND window, int index) {
     return unregistered != FALSE;
 }
 
+namespace {
+
+bool HasCombination(const HotkeyRecord& hotkey, UINT modifiers, UINT key) {
+    const UINT modifierBits = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN;
+    return hotkey.enabled == 1 && (hotkey.modifiers & modifierBits) == modifiers &&
+           hotkey.virtualKey == key;
+}
+
+// A press queued before a reload arrives after it, when its identifier may
+// name another hotkey: the combination it carries decides.
+int PressedHotkey(int index, UINT hotkeyParameter) {
+    const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
+    const UINT modifiers = LOWORD(hotkeyParameter) & (MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN);
+    const UINT key = HIWORD(hotkeyParameter);
+    if (index >= 0 && static_cast<UINT>(index) < hotkeys.Count() &&
+        HasCombination(hotkeys.At(static_cast<UINT>(index)), modifiers, key))
+        return index;
+    for (UINT i = 0; i < hotkeys.Count(); ++i) {
+        if (HasCombination(hotkeys.At(i), modifiers, key))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+} // namespace
+
 void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter) {
-    const int index = static_cast<int>(static_cast<INT32>(id) - HotkeyIdBase);
-    if (index < 0 || static_cast<UINT>(index) >= g_agent.hotkeys.Count())
+    const int index = PressedHotkey(static_cast<int>(static_cast<INT32>(id) - HotkeyIdBase),
+                                    static_cast<UINT>(hotkeyParameter));
+    if (index < 0)
         return;
     HotkeyJob* job =
         CreateHotkeyJob(window, static_cast<UINT>(index), static_cast<UINT>(hotkeyParameter));

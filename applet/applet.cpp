@@ -14,17 +14,7 @@ HINSTANCE g_appletInstance = nullptr;
 // search its own and the system folders for a bare name, and find nothing
 // there, or a file someone else placed there.
 HMODULE LoadConfigLibrary() {
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(g_appletInstance, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return nullptr;
-    while (length > 0 && path[length - 1] != L'\\' && path[length - 1] != L'/')
-        --length;
-    const wchar_t name[] = CONFIG_LIBRARY_NAME;
-    if (length + ARRAYSIZE(name) > MAX_PATH)
-        return nullptr;
-    lstrcpyW(path + length, name);
-    return LoadLibraryW(path);
+    return LoadConfigLibraryBeside(g_appletInstance);
 }
 
 void OpenConfiguration() {
@@ -45,6 +35,8 @@ extern "C" LONG APIENTRY CPlApplet(HWND, UINT message, LPARAM, LPARAM parameter)
         return 1; // one entry
     case CPL_INQUIRE: {
         CPLINFO* info = reinterpret_cast<CPLINFO*>(parameter);
+        if (!info)
+            return 1;
         info->idIcon = IDI_APPLET;
         info->idName = IDS_APPLET_NAME;
         info->idInfo = IDS_APPLET_INFO;

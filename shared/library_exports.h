@@ -11,6 +11,42 @@ typedef void(WINAPI* ConfigureProc)();
 // "AboutDlg": the About box, owned by the given window.
 typedef void(WINAPI* AboutDlgProc)(HWND owner);
 
+// Loads the configuration library from the folder of `module` (nullptr: the
+// program), by its full path, so that a file of that name elsewhere on the
+// search path is never loaded. Folders longer than MAX_PATH are reached
+// through the "\\?\" form.
+inline HMODULE LoadConfigLibraryBeside(HMODULE module) {
+    const DWORD capacity = 32768;
+    const wchar_t name[] = CONFIG_LIBRARY_NAME;
+    const wchar_t longPrefix[] = L"\\\\?\\";
+    const wchar_t longUncPrefix[] = L"\\\\?\\UNC";
+    const DWORD prefixChars = ARRAYSIZE(longUncPrefix) - 1;
+    wchar_t* buffer = static_cast<wchar_t*>(HeapAlloc(
+        GetProcessHeap(), 0, (capacity + prefixChars + ARRAYSIZE(name)) * sizeof(wchar_t)));
+    if (!buffer)
+        return nullptr;
+    wchar_t* path = buffer + prefixChars; // room to put the prefix in front
+    HMODULE library = nullptr;
+    DWORD length = GetModuleFileNameW(module, path, capacity);
+    if (length > 0 && length < capacity) {
+        while (length > 0 && path[length - 1] != L'\\' && path[length - 1] != L'/')
+            --length;
+        lstrcpyW(path + length, name);
+        length += ARRAYSIZE(name) - 1;
+        if (length >= MAX_PATH && path[0] != L'\\') {
+            path -= ARRAYSIZE(longPrefix) - 1;
+            CopyMemory(path, longPrefix, (ARRAYSIZE(longPrefix) - 1) * sizeof(wchar_t));
+        } else if (length >= MAX_PATH && path[1] == L'\\' && path[2] != L'?') {
+            // \\server\share becomes \\?\UNC\server\share.
+            path -= prefixChars - 1;
+            CopyMemory(path, longUncPrefix, prefixChars * sizeof(wchar_t));
+        }
+        library = LoadLibraryW(path);
+    }
+    HeapFree(GetProcessHeap(), 0, buffer);
+    return library;
+}
+
 // Calls an entry point of a loaded library, when the library has it.
 inline void CallConfigure(HMODULE library) {
     auto configure = reinterpret_cast<ConfigureProc>(
