@@ -21,10 +21,13 @@ int SelectedActionPosition(HWND editor) {
     return FindHotkeyAction(static_cast<UINT>(hotkey), SelectedActionRowOf(main));
 }
 
-// Reads an edit cut to the field's width.
+// Reads an edit cut to the field's width. The field is zero-filled past the
+// text, so no tail of the text it held before reaches the store.
 void ReadField(HWND editor, int id, wchar_t* field, UINT width) {
     GetDlgItemTextW(editor, id, field, static_cast<int>(width));
     field[width - 1] = L'\0';
+    for (UINT i = lstrlenW(field); i < width; ++i)
+        field[i] = L'\0';
 }
 
 void OnUrlFileInit(HWND editor) {

@@ -68,8 +68,14 @@ bool ApplyChanges(HWND window) {
     if (!agent)
         return false;
     // Waits until the agent has reloaded, registered and saved, so the
-    // lists read back the hotkeys it could not register as disabled.
-    if (SendMessageW(agent, ReloadMessage, 0, 0) != ReloadMessage)
+    // lists read back the hotkeys it could not register as disabled. The wait
+    // is bounded: a hung agent must not freeze the dialog (or the Control
+    // Panel around it). A time-out is taken as no agent: the change is saved
+    // and the agent reads it at its next reload or start.
+    DWORD_PTR reply = 0;
+    if (!SendMessageTimeoutW(agent, ReloadMessage, 0, 0, SMTO_ABORTIFHUNG, RELOAD_WAIT_MS,
+                             &reply) ||
+        reply != ReloadMessage)
         return false;
     ClearLists();
     LoadLists(window);

@@ -39,18 +39,22 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
-; Ends a running agent through its own Exit command and waits until it is gone.
+; Ends a running agent through its own Exit command and waits until it is
+; gone, for five seconds at most: an agent that does not end must not hold
+; the installer forever.
 !macro STOP_AGENT
     FindWindow $0 "PendrixOstrand" ""
     ${If} $0 <> 0
         SendMessage $0 ${WM_COMMAND} ${ID_TRAY_EXIT} 0 /TIMEOUT=5000
         StrCpy $1 0
-        ${Do}
+        ${DoWhile} $1 < 50
             Sleep 100
             FindWindow $0 "PendrixOstrand" ""
+            ${If} $0 = 0
+                ${ExitDo}
+            ${EndIf}
             IntOp $1 $1 + 1
-        ${LoopUntil} $0 = 0
-        ${OrIf} $1 >= 50
+        ${Loop}
     ${EndIf}
 !macroend
 

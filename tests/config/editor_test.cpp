@@ -325,6 +325,28 @@ TEST_F(Editors, UrlAndFileActionsAreAddedCutToTheirFieldsAndModified) {
     ASSERT_EQ(2u, stored.size());
     EXPECT_STREQ(L"second.exe", stored[1].target);
     EXPECT_STREQ(L"", stored[1].parameters);
+
+    // Modify the long one with short texts: nothing of the old texts stays
+    // behind the new ones in the stored record.
+    ClickListRow(ActionView(), 0);
+    Click(main_, 1015);
+    editor = WaitForOwnedDialog(main_, L"Select URL / File");
+    ASSERT_NE(nullptr, editor);
+    SetText(editor, 1005, L"short.exe");
+    SetText(editor, 1006, L"-q");
+    SetText(editor, 1007, L"C:\\");
+    Click(editor, IDOK);
+    ASSERT_TRUE(Closed(editor));
+    ASSERT_TRUE(WaitFor([&] {
+        stored = StoredActions(0);
+        return stored.size() == 2 && lstrcmpW(stored[0].target, L"short.exe") == 0;
+    }));
+    ActionRecord expected = {};
+    expected.kind = ACTION_FILE_URL;
+    CopyBoundedText(expected.target, ACTION_PATH_CHARS, L"short.exe");
+    CopyBoundedText(expected.parameters, ACTION_PARAMETERS_CHARS, L"-q");
+    CopyBoundedText(expected.startIn, ACTION_PATH_CHARS, L"C:\\");
+    EXPECT_EQ(0, memcmp(&expected, &stored[0], sizeof expected)) << "zero past every text";
 }
 
 TEST_F(Editors, AddActionOpensItsMenuAtTheButtonsTopRightCorner) {

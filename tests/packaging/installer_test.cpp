@@ -120,3 +120,68 @@ TEST(PortableZip, HoldsTheThreeDeliverables) {
     for (const char* name : {"pendrixd.exe", "pendrixcfg.dll", "pendrixpanel.cpl"})
         EXPECT_NE(std::string::npos, data.find(name)) << name;
 }
+
+namespace {
+
+// A window of the agent's class that takes every message and never ends.
+struct StubbornAgent {
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = nullptr;
+    DWORD threadId = 0;
+    HWND window = nullptr;
+    LONG exitRequests = 0;
+
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_COMMAND && LOWORD(wParam) == AGENT_EXIT) {
+            auto* self = reinterpret_cast<StubbornAgent*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+            InterlockedIncrement(&self->exitRequests);
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    static DWORD WINAPI Run(void* parameter) {
+        StubbornAgent* self = static_cast<StubbornAgent*>(parameter);
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"PendrixOstrand";
+        RegisterClassW(&wc);
+        self->window = CreateWindowExW(0, L"PendrixOstrand", nullptr, 0, 0, 0, 0, 0, nullptr,
+                                       nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(self->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        SetEvent(self->ready);
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0)
+            DispatchMessageW(&message);
+        DestroyWindow(self->window);
+        UnregisterClassW(L"PendrixOstrand", wc.hInstance);
+        return 0;
+    }
+    StubbornAgent() { thread = CreateThread(nullptr, 0, Run, this, 0, &threadId); }
+    ~StubbornAgent() {
+        PostThreadMessageW(threadId, WM_QUIT, 0, 0);
+        WaitForSingleObject(thread, 10000);
+        CloseHandle(thread);
+        CloseHandle(ready);
+    }
+};
+
+} // namespace
+
+TEST_F(Installer, AnAgentThatDoesNotEndHoldsTheInstallerFiveSecondsAtMost) {
+    ASSERT_TRUE(Exists(setup_)) << "built by the dist target";
+    {
+        StubbornAgent stubborn;
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(stubborn.ready, 5000));
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(0u, RunProgram(setup_, L"/S", L"", 60000)) << "the installer did not finish";
+        const DWORD elapsed = GetTickCount() - start;
+        EXPECT_GE(elapsed, 4500u) << "the installer waited for the agent to end";
+        EXPECT_LT(elapsed, 30000u);
+        EXPECT_EQ(1, stubborn.exitRequests) << "asked once to exit";
+    }
+    EXPECT_TRUE(Exists(installFolder_ + L"pendrixd.exe"));
+    // The installer started the new agent: TearDown ends it.
+    EXPECT_TRUE(WaitFor([] { return FindWindowW(L"PendrixOstrand", nullptr) != nullptr; }));
+    EXPECT_TRUE(WaitFor([] { return StoredHotkeys().size() == 6; }));
+}
