@@ -422,3 +422,97 @@ TEST_F(StoreTest, ALibraryNamesTheAgentProgramInItsOwnFolder) {
     FreeLibrary(probe);
     EXPECT_EQ(L"\"" + folder + L"pendrixd.exe\" /background", ReadAutostartValue());
 }
+
+namespace {
+
+// Denies creating (opening for all access) the Run key until destroyed.
+class LockedRunKey {
+  public:
+    LockedRunKey() {
+        RegCreateKeyExW(HKEY_CURRENT_USER, AUTOSTART_KEY_PATH, 0, nullptr, 0,
+                        READ_CONTROL | WRITE_DAC, nullptr, &key_, nullptr);
+        DWORD size = 0;
+        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+        saved_.resize(size);
+        if (RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data(), &size) !=
+            ERROR_SUCCESS)
+            saved_.clear();
+        // Everyone may read it and change its security, nothing more.
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+        BYTE aclBuffer[256];
+        ACL* acl = reinterpret_cast<ACL*>(aclBuffer);
+        InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION);
+        AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | WRITE_DAC, everyone);
+        SECURITY_DESCRIPTOR descriptor;
+        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+        locked_ = RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+        FreeSid(everyone);
+    }
+    ~LockedRunKey() {
+        if (!saved_.empty())
+            RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data());
+        RegCloseKey(key_);
+    }
+    bool Denies() const {
+        HKEY run;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, AUTOSTART_KEY_PATH, 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &run, nullptr) != ERROR_SUCCESS)
+            return true;
+        RegCloseKey(run);
+        return false;
+    }
+    bool locked() const { return locked_; }
+
+  private:
+    HKEY key_ = nullptr;
+    std::vector<BYTE> saved_;
+    bool locked_ = false;
+};
+
+struct LoadRun {
+    HWND window;
+    Hotkeys hotkeys;
+    Actions actions;
+};
+
+DWORD WINAPI LoadOnThread(void* parameter) {
+    LoadRun* run = static_cast<LoadRun*>(parameter);
+    LoadStore(run->window, run->hotkeys, run->actions);
+    return 0;
+}
+
+} // namespace
+
+TEST_F(StoreTest, AFailingRunKeyIsReportedOncePerReset) {
+    for (int outdated = 0; outdated < 2; ++outdated) {
+        SCOPED_TRACE(outdated ? "a reset of an outdated store" : "a first run");
+        ClearStoreAndAutostart();
+        if (outdated)
+            WriteDword(StorePath(), L"version", 256);
+        LockedRunKey run;
+        ASSERT_TRUE(run.locked());
+        ASSERT_TRUE(run.Denies()) << "the registry here does not deny the key";
+
+        LoadRun load = {window(), {}, {}};
+        HANDLE thread = CreateThread(nullptr, 0, LoadOnThread, &load, 0, nullptr);
+        int boxes = 0;
+        const DWORD start = GetTickCount();
+        while (WaitForSingleObject(thread, 50) == WAIT_TIMEOUT && GetTickCount() - start < 20000) {
+            HWND box = FindWindowW(L"#32770", MAKER_SITE_LABEL);
+            if (box && IsWindowVisible(box)) {
+                ++boxes;
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                for (int i = 0; i < 250 && IsWindow(box); ++i)
+                    Sleep(20);
+            }
+        }
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 0));
+        CloseHandle(thread);
+        EXPECT_EQ(1, boxes) << "\"Error setting Startup Settings\" once";
+        EXPECT_EQ(6u, load.hotkeys.Count());
+        EXPECT_EQ(6u, SubkeyNames(StorePath(L"HEADER")).size());
+    }
+}
