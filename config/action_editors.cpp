@@ -52,8 +52,18 @@ void OnBrowse(HWND editor) {
     dialog.nMaxFile = BROWSE_BUFFER_CHARS;
     dialog.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_LONGNAMES | OFN_ENABLESIZING |
                    OFN_DONTADDTORECENT | OFN_FORCESHOWHIDDEN;
-    if (GetOpenFileNameW(&dialog))
+    // The file dialog's library is loaded only for Browse: every load of the
+    // configuration library would otherwise load and free it too, and Wine
+    // keeps two handles of every such load.
+    HMODULE commonDialogs = LoadLibraryW(L"comdlg32.dll");
+    if (!commonDialogs)
+        return;
+    typedef BOOL(WINAPI * GetOpenFileNameProc)(OPENFILENAMEW*);
+    auto getOpenFileName = reinterpret_cast<GetOpenFileNameProc>(
+        reinterpret_cast<void*>(GetProcAddress(commonDialogs, "GetOpenFileNameW")));
+    if (getOpenFileName && getOpenFileName(&dialog))
         SetDlgItemTextW(editor, IDC_TARGET_EDIT, file);
+    FreeLibrary(commonDialogs);
 }
 
 void StoreUrlFileFields(HWND editor, ActionRecord& action) {
