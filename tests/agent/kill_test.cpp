@@ -53,20 +53,6 @@ void AsRegistered(Hotkeys& hotkeys) {
     }
 }
 
-bool Same(const Hotkeys& h1, const Actions& a1, const Hotkeys& h2, const Actions& a2) {
-    if (h1.Count() != h2.Count() || a1.Count() != a2.Count())
-        return false;
-    for (UINT i = 0; i < h1.Count(); ++i) {
-        if (memcmp(&h1.At(i), &h2.At(i), sizeof(HotkeyRecord)) != 0)
-            return false;
-    }
-    for (UINT a = 0; a < a1.Count(); ++a) {
-        if (memcmp(&a1.At(a), &a2.At(a), sizeof(ActionRecord)) != 0)
-            return false;
-    }
-    return true;
-}
-
 double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
@@ -82,9 +68,9 @@ Outcome NextLoad(const Hotkeys& oldHotkeys, const Actions& oldActions, const Hot
     Hotkeys hotkeys;
     Actions actions;
     LoadStore(nullptr, hotkeys, actions);
-    if (Same(hotkeys, actions, newHotkeys, newActions))
+    if (SameRecords(hotkeys, actions, newHotkeys, newActions))
         return OUTCOME_NEW;
-    if (Same(hotkeys, actions, oldHotkeys, oldActions))
+    if (SameRecords(hotkeys, actions, oldHotkeys, oldActions))
         return OUTCOME_OLD;
     printf("  loaded %u hotkeys and %u actions\n", hotkeys.Count(), actions.Count());
     return OUTCOME_OTHER;

@@ -66,20 +66,6 @@ void WriteTreeAt(const wchar_t* name, const Hotkeys& hotkeys, const Actions& act
     }
 }
 
-bool SameLists(const Hotkeys& h1, const Actions& a1, const Hotkeys& h2, const Actions& a2) {
-    if (h1.Count() != h2.Count() || a1.Count() != a2.Count())
-        return false;
-    for (UINT i = 0; i < h1.Count(); ++i) {
-        if (memcmp(&h1.At(i), &h2.At(i), sizeof(HotkeyRecord)) != 0)
-            return false;
-    }
-    for (UINT a = 0; a < a1.Count(); ++a) {
-        if (memcmp(&a1.At(a), &a2.At(a), sizeof(ActionRecord)) != 0)
-            return false;
-    }
-    return true;
-}
-
 std::vector<std::wstring> RootSubkeys() {
     return SubkeyNames(StorePath());
 }
@@ -122,11 +108,11 @@ TEST_F(StoreTest, EveryStateAnInterruptedSaveLeavesLoadsOneWholeList) {
         loadedActions.Clear();
         LoadStore(window(), loaded, loadedActions);
         if (c.expected == 0)
-            EXPECT_TRUE(SameLists(oldHotkeys, oldActions, loaded, loadedActions));
+            EXPECT_TRUE(SameRecords(oldHotkeys, oldActions, loaded, loadedActions));
         else if (c.expected == 1)
-            EXPECT_TRUE(SameLists(newHotkeys, newActions, loaded, loadedActions));
+            EXPECT_TRUE(SameRecords(newHotkeys, newActions, loaded, loadedActions));
         else
-            EXPECT_TRUE(SameLists(empty, noActions, loaded, loadedActions));
+            EXPECT_TRUE(SameRecords(empty, noActions, loaded, loadedActions));
         EXPECT_EQ(c.expected == 2 ? std::vector<std::wstring>{}
                                   : std::vector<std::wstring>{L"HEADER"},
                   RootSubkeys())
@@ -143,7 +129,7 @@ TEST_F(StoreTest, EveryStateAnInterruptedSaveLeavesLoadsOneWholeList) {
     loaded.Clear();
     loadedActions.Clear();
     LoadStore(window(), loaded, loadedActions);
-    EXPECT_TRUE(SameLists(newHotkeys, newActions, loaded, loadedActions));
+    EXPECT_TRUE(SameRecords(newHotkeys, newActions, loaded, loadedActions));
 }
 
 TEST_F(StoreTest, SavesKeepTodaysLayoutAndEveryForeignKeyBesideIt) {
@@ -181,7 +167,7 @@ TEST_F(StoreTest, SavesKeepTodaysLayoutAndEveryForeignKeyBesideIt) {
         loaded.Clear();
         loadedActions.Clear();
         LoadStore(window(), loaded, loadedActions);
-        EXPECT_TRUE(SameLists(hotkeys, actions, loaded, loadedActions));
+        EXPECT_TRUE(SameRecords(hotkeys, actions, loaded, loadedActions));
     }
     for (const std::wstring& name : foreign)
         SHDeleteKeyW(HKEY_CURRENT_USER, StorePath(name).c_str());

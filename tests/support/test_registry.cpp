@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include <cstring>
+
 #include "store.h"
 
 std::wstring StorePath(const std::wstring& below) {
@@ -124,4 +126,19 @@ void StoreTest::TearDown() {
     if (window_)
         DestroyWindow(window_);
     ClearStoreAndAutostart();
+}
+
+bool SameRecords(const RecordArray<HotkeyRecord>& h1, const RecordArray<ActionRecord>& a1,
+                 const RecordArray<HotkeyRecord>& h2, const RecordArray<ActionRecord>& a2) {
+    if (h1.Count() != h2.Count() || a1.Count() != a2.Count())
+        return false;
+    for (UINT i = 0; i < h1.Count(); ++i) {
+        if (memcmp(&h1.At(i), &h2.At(i), sizeof(HotkeyRecord)) != 0)
+            return false;
+    }
+    for (UINT a = 0; a < a1.Count(); ++a) {
+        if (memcmp(&a1.At(a), &a2.At(a), sizeof(ActionRecord)) != 0)
+            return false;
+    }
+    return true;
 }

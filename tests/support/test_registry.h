@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "record_array.h"
+#include "records.h"
+
 std::wstring StorePath(const std::wstring& below = L"");
 
 // Removes the whole store tree and the autostart value.
@@ -24,6 +27,10 @@ std::vector<BYTE> ReadValue(const std::wstring& path, const wchar_t* name, DWORD
 std::wstring ReadStringValue(const std::wstring& path, const wchar_t* name);
 // Subkey names in the registry's enumeration order.
 std::vector<std::wstring> SubkeyNames(const std::wstring& path);
+
+// True when both pairs of lists hold the same records, byte for byte.
+bool SameRecords(const RecordArray<HotkeyRecord>& h1, const RecordArray<ActionRecord>& a1,
+                 const RecordArray<HotkeyRecord>& h2, const RecordArray<ActionRecord>& a2);
 
 // The autostart value the tests read back.
 std::wstring ReadAutostartValue();
