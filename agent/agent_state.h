@@ -19,6 +19,10 @@ struct AgentState {
     HMENU menuResource = nullptr;
     HMENU trayMenu = nullptr;
     NOTIFYICONDATAW tray = {};
+    // A balloon the shell could not take yet (no taskbar); shown once the
+    // icon is added again.
+    NOTIFYICONDATAW pendingBalloon = {};
+    bool balloonPending = false;
     bool storeBusy = false;     // a reload is under way
     bool reloadPending = false; // another was asked for meanwhile
     RecordArray<HotkeyRecord> hotkeys;

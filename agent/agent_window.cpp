@@ -17,7 +17,7 @@ namespace {
 // whole in itself, so a reload that arrives while start-up waits on the shell
 // leaves nothing for start-up to add twice. A reload that arrives inside it
 // (a message box of the store pumps messages) is done again right after.
-bool ReloadStore(HWND window) {
+bool ReloadStore(HWND window, RefusedHotkeys* refused) {
     if (g_agent.storeBusy) {
         g_agent.reloadPending = true;
         return false;
@@ -29,7 +29,7 @@ bool ReloadStore(HWND window) {
         g_agent.hotkeys.Clear();
         g_agent.actions.Clear();
         LoadStore(window, g_agent.hotkeys, g_agent.actions);
-        RegisterHotkeys(window, ALL_HOTKEYS);
+        RegisterEnabledHotkeys(window, refused);
         // Saving right away stores as disabled every hotkey the system refused.
         SaveStore(g_agent.hotkeys, g_agent.actions);
     } while (g_agent.reloadPending);
@@ -40,7 +40,12 @@ bool ReloadStore(HWND window) {
 LRESULT OnCreate(HWND window) {
     g_agent.taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
     CreateTrayIcon(window);
-    ReloadStore(window);
+    RefusedHotkeys refused;
+    ReloadStore(window, &refused);
+    // Only at start-up: after a reload that the dialog asked for, the dialog
+    // itself shows the refused hotkeys unchecked.
+    if (refused.count > 0)
+        ShowRefusedHotkeysBalloon(refused);
     if (g_agent.background)
         g_agent.background = false;
     else
@@ -54,6 +59,7 @@ LRESULT OnTrayCallback(HWND window, LPARAM mouseMessage) {
         ShowTrayMenu(window);
         break;
     case WM_LBUTTONDBLCLK:
+    case NIN_BALLOONUSERCLICK: // the only balloon names refused hotkeys
         SendMessageW(window, WM_COMMAND, ID_TRAY_CONFIGURE, 0);
         break;
     default:
@@ -92,7 +98,7 @@ LRESULT OnCommand(HWND window, WORD id) {
 // read back which hotkeys the system refused. A reload asked for while one
 // runs is answered 0, as by no agent: it follows when the running one ends.
 LRESULT OnReload(HWND window) {
-    return ReloadStore(window) ? ReloadMessage : 0;
+    return ReloadStore(window, nullptr) ? ReloadMessage : 0;
 }
 
 } // namespace

@@ -60,14 +60,61 @@ DWORD WINAPI HotkeyWorker(void* parameter) {
     return 0;
 }
 
+// A field's text with its environment variables expanded, so that one list
+// works for every account ("%USERPROFILE%\Documents\todo.txt"). The result
+// lives on the heap, as it may be longer than the field; the record itself
+// is never changed. A "%" that names no variable stays as written, so URLs
+// with "%20" keep working.
+class ExpandedText {
+  public:
+    ExpandedText(const wchar_t* field, UINT width) : field_(field) {
+        UINT length = 0;
+        bool percent = false;
+        for (; length < width && field[length]; ++length)
+            percent = percent || field[length] == L'%';
+        if (length == width || !percent)
+            return; // nothing to expand (or, defensively, no NUL in the field)
+        const DWORD needed = ExpandEnvironmentStringsW(field, nullptr, 0);
+        if (needed == 0)
+            return;
+        expanded_ = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, needed * sizeof(wchar_t)));
+        if (expanded_ && ExpandEnvironmentStringsW(field, expanded_, needed) > needed) {
+            HeapFree(GetProcessHeap(), 0, expanded_);
+            expanded_ = nullptr;
+        }
+    }
+    ~ExpandedText() {
+        if (expanded_)
+            HeapFree(GetProcessHeap(), 0, expanded_);
+    }
+    ExpandedText(const ExpandedText&) = delete;
+    ExpandedText& operator=(const ExpandedText&) = delete;
+    const wchar_t* text() const { return expanded_ ? expanded_ : field_; }
+
+  private:
+    const wchar_t* field_;
+    wchar_t* expanded_ = nullptr;
+};
+
+struct ExpandedAction {
+    explicit ExpandedAction(const ActionRecord& action)
+        : target(action.target, ACTION_PATH_CHARS),
+          parameters(action.parameters, ACTION_PARAMETERS_CHARS),
+          startIn(action.startIn, ACTION_PATH_CHARS) {}
+    ExpandedText target;
+    ExpandedText parameters;
+    ExpandedText startIn;
+};
+
 void OpenAndWait(const ActionRecord& action) {
+    ExpandedAction expanded(action);
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
     info.lpVerb = L"open";
-    info.lpFile = action.target;
-    info.lpParameters = action.parameters;
-    info.lpDirectory = action.startIn;
+    info.lpFile = expanded.target.text();
+    info.lpParameters = expanded.parameters.text();
+    info.lpDirectory = expanded.startIn.text();
     info.nShow = SW_SHOW;
     ShellExecuteExW(&info);
     // No handle when the start failed or an already running program took the item.
@@ -78,23 +125,37 @@ void OpenAndWait(const ActionRecord& action) {
 }
 
 void Open(const ActionRecord& action) {
-    ShellExecuteW(nullptr, L"open", action.target, action.parameters, action.startIn,
-                  SW_SHOWNORMAL);
+    ExpandedAction expanded(action);
+    ShellExecuteW(nullptr, L"open", expanded.target.text(), expanded.parameters.text(),
+                  expanded.startIn.text(), SW_SHOWNORMAL);
 }
 
 } // namespace
 
+void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused) {
+    RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
+    if (refused)
+        *refused = RefusedHotkeys();
+    for (UINT i = 0; i < hotkeys.Count(); ++i) {
+        HotkeyRecord& hotkey = hotkeys.At(i);
+        if (hotkey.enabled != 1)
+            continue;
+        if (RegisterHotKey(window, HotkeyIdBase + static_cast<int>(i), hotkey.modifiers,
+                           hotkey.virtualKey))
+            continue;
+        hotkey.enabled = 0;
+        if (refused) {
+            if (refused->count < REFUSED_HOTKEYS_NAMED)
+                refused->positions[refused->count] = i;
+            ++refused->count;
+        }
+    }
+}
+
 bool RegisterHotkeys(HWND window, int index) {
     RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
     if (index == ALL_HOTKEYS) {
-        for (UINT i = 0; i < hotkeys.Count(); ++i) {
-            HotkeyRecord& hotkey = hotkeys.At(i);
-            if (hotkey.enabled != 1)
-                continue;
-            if (!RegisterHotKey(window, HotkeyIdBase + static_cast<int>(i), hotkey.modifiers,
-                                hotkey.virtualKey))
-                hotkey.enabled = 0;
-        }
+        RegisterEnabledHotkeys(window, nullptr);
         return true;
     }
     if (index < 0 || static_cast<UINT>(index) >= hotkeys.Count())

@@ -14,6 +14,16 @@ const int ALL_HOTKEYS = -1;
 // clears the byte of each one the window system refuses; true.
 // One index: registers a disabled hotkey and sets its byte; true on success.
 bool RegisterHotkeys(HWND window, int index);
+// The hotkeys the window system refused in one registration of them all:
+// how many, and the positions of the first few.
+const UINT REFUSED_HOTKEYS_NAMED = 3;
+struct RefusedHotkeys {
+    UINT count = 0;
+    UINT positions[REFUSED_HOTKEYS_NAMED] = {};
+};
+// RegisterHotkeys(ALL_HOTKEYS) that also tells which hotkeys were refused.
+void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused);
+
 // ALL_HOTKEYS: unregisters every enabled hotkey, leaving the bytes; true.
 // One index: unregisters an enabled hotkey and clears its byte.
 bool UnregisterHotkeys(HWND window, int index);
@@ -22,7 +32,7 @@ bool UnregisterHotkeys(HWND window, int index);
 void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter);
 
 // Runs one hotkey's actions in order: URL/file actions through the shell
-// (waiting for each program when runSequentially is set), system commands
-// through RunSystemCommand.
+// with environment variables expanded (waiting for each program when
+// runSequentially is set), system commands through RunSystemCommand.
 void RunHotkeyActions(HWND window, UINT hotkeyParameter, BYTE runSequentially,
                       const ActionRecord* actions, UINT actionCount);

@@ -3,7 +3,29 @@
 #include <shellapi.h>
 
 #include "agent_state.h"
+#include "catalogue.h"
 #include "resource.h"
+
+namespace {
+
+// Text that goes in whole or not at all, keeping `reserve` units free.
+bool AppendWhole(wchar_t* text, size_t chars, size_t& used, const wchar_t* part,
+                 size_t reserve = 0) {
+    const size_t length = static_cast<size_t>(lstrlenW(part));
+    if (used + length + reserve + 1 > chars)
+        return false;
+    for (size_t i = 0; i < length; ++i)
+        text[used + i] = part[i];
+    used += length;
+    text[used] = L'\0';
+    return true;
+}
+
+bool ShowBalloon(NOTIFYICONDATAW& balloon) {
+    return Shell_NotifyIconW(NIM_MODIFY, &balloon) != FALSE;
+}
+
+} // namespace
 
 void CreateTrayIcon(HWND window) {
     g_agent.menuResource = LoadMenuW(g_agent.instance, MAKEINTRESOURCEW(IDR_TRAY_MENU));
@@ -26,6 +48,8 @@ void CreateTrayIcon(HWND window) {
 void ReAddTrayIcon() {
     Shell_NotifyIconW(NIM_DELETE, &g_agent.tray);
     Shell_NotifyIconW(NIM_ADD, &g_agent.tray);
+    if (g_agent.balloonPending && ShowBalloon(g_agent.pendingBalloon))
+        g_agent.balloonPending = false;
 }
 
 void DeleteTrayIcon() {
@@ -39,4 +63,55 @@ void ShowTrayMenu(HWND window) {
     // the user clicks elsewhere.
     SetForegroundWindow(window);
     TrackPopupMenu(g_agent.trayMenu, 0, cursor.x, cursor.y, 0, window, nullptr);
+}
+
+void FormatRefusedHotkeysText(const RefusedHotkeys& refused,
+                              const RecordArray<HotkeyRecord>& hotkeys, wchar_t* text,
+                              size_t chars) {
+    if (chars == 0)
+        return;
+    text[0] = L'\0';
+    size_t used = 0;
+    AppendWhole(text, chars, used,
+                refused.count == 1
+                    ? L"This hotkey was disabled because another program uses its keys:"
+                    : L"These hotkeys were disabled because another program uses their keys:");
+    // Room for "\nand 4294967295 more" stays free while hotkeys are named.
+    const size_t moreRoom = 20;
+    UINT named = 0;
+    for (UINT n = 0; n < refused.count && n < REFUSED_HOTKEYS_NAMED; ++n) {
+        if (refused.positions[n] >= hotkeys.Count())
+            continue;
+        const HotkeyRecord& hotkey = hotkeys.At(refused.positions[n]);
+        wchar_t title[HOTKEY_TEXT_CHARS + 1];
+        CopyBoundedText(title, HOTKEY_TEXT_CHARS + 1, hotkey.title);
+        wchar_t keys[HOTKEY_TEXT_BUFFER_CHARS];
+        FormatHotkeyText(hotkey.modifiers, hotkey.virtualKey, keys, HOTKEY_TEXT_BUFFER_CHARS);
+        wchar_t line[HOTKEY_TEXT_CHARS + HOTKEY_TEXT_BUFFER_CHARS + 8];
+        if (title[0])
+            wsprintfW(line, L"\n%s (%s)", title, keys);
+        else
+            wsprintfW(line, L"\n%s", keys);
+        const size_t reserve = refused.count > n + 1 ? moreRoom : 0;
+        if (!AppendWhole(text, chars, used, line, reserve))
+            break;
+        ++named;
+    }
+    if (named < refused.count) {
+        wchar_t more[moreRoom + 1];
+        wsprintfW(more, L"\nand %u more", refused.count - named);
+        AppendWhole(text, chars, used, more);
+    }
+}
+
+void ShowRefusedHotkeysBalloon(const RefusedHotkeys& refused) {
+    NOTIFYICONDATAW& balloon = g_agent.pendingBalloon;
+    balloon = g_agent.tray;
+    balloon.uFlags = NIF_INFO;
+    FormatRefusedHotkeysText(refused, g_agent.hotkeys, balloon.szInfo, ARRAYSIZE(balloon.szInfo));
+    lstrcpynW(balloon.szInfoTitle, L"Pendrix", ARRAYSIZE(balloon.szInfoTitle));
+    balloon.dwInfoFlags = NIIF_WARNING;
+    balloon.uTimeout = 15000; // ignored from Vista on, where the system decides
+    // Without a taskbar yet, TaskbarCreated shows it when the icon comes back.
+    g_agent.balloonPending = !ShowBalloon(balloon);
 }

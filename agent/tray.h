@@ -2,6 +2,11 @@
 #pragma once
 
 #include <windows.h>
+#include <stddef.h>
+
+#include "hotkey_runner.h"
+#include "record_array.h"
+#include "records.h"
 
 // Loads menu 139, fills the notification record once and adds the icon.
 void CreateTrayIcon(HWND window);
@@ -9,3 +14,11 @@ void CreateTrayIcon(HWND window);
 void ReAddTrayIcon();
 void DeleteTrayIcon();
 void ShowTrayMenu(HWND window);
+
+// One warning balloon from the icon, titled "Pendrix", that names up to
+// three refused hotkeys by title and combination and counts the rest.
+void ShowRefusedHotkeysBalloon(const RefusedHotkeys& refused);
+// The balloon's text, cut to fit `chars` units with its NUL.
+void FormatRefusedHotkeysText(const RefusedHotkeys& refused,
+                              const RecordArray<HotkeyRecord>& hotkeys, wchar_t* text,
+                              size_t chars);

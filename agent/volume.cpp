@@ -1,8 +1,38 @@
 #include "volume.h"
 
 #include <mmsystem.h>
+#include <mmdeviceapi.h>
+#include <endpointvolume.h>
 
 namespace {
+
+EndpointVolumeSource g_endpointSource = OpenDefaultEndpointVolume;
+
+// Holds the endpoint's one reference for the length of a command.
+class Endpoint {
+  public:
+    Endpoint() = default;
+    ~Endpoint() {
+        if (volume_)
+            volume_->Release();
+    }
+    Endpoint(const Endpoint&) = delete;
+    Endpoint& operator=(const Endpoint&) = delete;
+
+    // An endpoint that cannot say how many channels it has is taken as not
+    // there: Wine's stand-in accepts SetMute but reaches no sound server.
+    bool Open() {
+        if (FAILED(g_endpointSource(&volume_)) || !volume_)
+            return false;
+        return SUCCEEDED(volume_->GetChannelCount(&channels_)) && channels_ > 0;
+    }
+    IAudioEndpointVolume* operator->() const { return volume_; }
+    UINT channels() const { return channels_; }
+
+  private:
+    IAudioEndpointVolume* volume_ = nullptr;
+    UINT channels_ = 0;
+};
 
 // Owns the mixer handle once mixerOpen succeeded, so that every way out of
 // a command closes it.
@@ -105,7 +135,81 @@ DWORD NextWaveVolume(DWORD volume, bool up) {
     return next;
 }
 
+HRESULT OpenDefaultEndpointVolume(IAudioEndpointVolume** endpoint) {
+    *endpoint = nullptr;
+    // COM loads the audio device modules only now, on the first volume
+    // command, so the idle agent carries none of them.
+    IMMDeviceEnumerator* devices = nullptr;
+    HRESULT result =
+        CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
+                         __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(&devices));
+    if (FAILED(result) || !devices)
+        return FAILED(result) ? result : E_POINTER;
+    IMMDevice* device = nullptr;
+    result = devices->GetDefaultAudioEndpoint(eRender, eConsole, &device);
+    devices->Release();
+    if (FAILED(result) || !device)
+        return FAILED(result) ? result : E_POINTER;
+    result = device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_INPROC_SERVER, nullptr,
+                              reinterpret_cast<void**>(endpoint));
+    device->Release();
+    if (FAILED(result))
+        *endpoint = nullptr;
+    return result;
+}
+
+EndpointVolumeSource SetEndpointVolumeSource(EndpointVolumeSource source) {
+    EndpointVolumeSource previous = g_endpointSource;
+    g_endpointSource = source ? source : OpenDefaultEndpointVolume;
+    return previous;
+}
+
+float NextScalarLevel(float level, float step) {
+    const float next = level + step;
+    // Rounding must not leave a hair above silence or below full scale.
+    if (!(next > 0.0005f)) // NaN included
+        return 0.0f;
+    if (next > 0.9995f)
+        return 1.0f;
+    return next;
+}
+
+bool StepEndpointMasterVolume(bool up) {
+    Endpoint endpoint;
+    float level = 0;
+    if (!endpoint.Open() || FAILED(endpoint->GetMasterVolumeLevelScalar(&level)))
+        return false;
+    const float step = up ? MASTER_SCALAR_STEP : -MASTER_SCALAR_STEP;
+    return SUCCEEDED(endpoint->SetMasterVolumeLevelScalar(NextScalarLevel(level, step), nullptr));
+}
+
+bool ToggleEndpointMute() {
+    Endpoint endpoint;
+    BOOL muted = FALSE;
+    if (!endpoint.Open() || FAILED(endpoint->GetMute(&muted)))
+        return false;
+    return SUCCEEDED(endpoint->SetMute(muted ? FALSE : TRUE, nullptr));
+}
+
+// Each channel moves on its own, so the balance between them is kept.
+bool StepEndpointChannels(bool up) {
+    Endpoint endpoint;
+    if (!endpoint.Open())
+        return false;
+    const float step = up ? CHANNEL_SCALAR_STEP : -CHANNEL_SCALAR_STEP;
+    for (UINT channel = 0; channel < endpoint.channels(); ++channel) {
+        float level = 0;
+        if (FAILED(endpoint->GetChannelVolumeLevelScalar(channel, &level)) ||
+            FAILED(endpoint->SetChannelVolumeLevelScalar(channel, NextScalarLevel(level, step),
+                                                         nullptr)))
+            return false;
+    }
+    return true;
+}
+
 void StepMasterVolume(bool up) {
+    if (StepEndpointMasterVolume(up))
+        return;
     ExchangeSpeakersValue(MIXERCONTROL_CONTROLTYPE_VOLUME,
                           [up](DWORD value, const MIXERCONTROLW& control) {
                               return NextMasterVolume(value, control.Bounds.dwMaximum, up);
@@ -113,11 +217,15 @@ void StepMasterVolume(bool up) {
 }
 
 void ToggleMasterMute() {
+    if (ToggleEndpointMute())
+        return;
     ExchangeSpeakersValue(MIXERCONTROL_CONTROLTYPE_MUTE,
                           [](DWORD value, const MIXERCONTROLW&) -> DWORD { return value == 0; });
 }
 
 void StepWaveVolume(bool up) {
+    if (StepEndpointChannels(up))
+        return;
     DWORD volume = 0;
     if (waveOutGetVolume(reinterpret_cast<HWAVEOUT>(0), &volume) != MMSYSERR_NOERROR)
         return;

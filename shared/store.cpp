@@ -98,11 +98,11 @@ const DWORD STORE_LOCK_WAIT_MS = 30000;
 typedef LONG(WINAPI* RenameKeyProc)(HKEY key, LPCWSTR subKey, LPCWSTR newName);
 
 // advapi32 has RegRenameKey from Vista on, though not every import library
-// declares it.
+// declares it. Looked up on each use: a cached function-local static would
+// link the C++ runtime's thread-safe initialisation into the agent.
 RenameKeyProc RenameKeyFunction() {
-    static RenameKeyProc rename = reinterpret_cast<RenameKeyProc>(
+    return reinterpret_cast<RenameKeyProc>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"advapi32.dll"), "RegRenameKey")));
-    return rename;
 }
 
 LONG RenameSubkey(HKEY parent, const wchar_t* from, const wchar_t* to) {

@@ -1,6 +1,7 @@
 // The agent end to end: a real pendrixd.exe process, the real registry and
 // real key presses inside the Wine desktop.
 #include <windows.h>
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
@@ -588,4 +589,91 @@ TEST_F(AgentTest, ABrowserKeyActionReleasesTheHotkeyThenPressesTheKey) {
     up.ki.wVk = VK_BROWSER_BACK;
     up.ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(1, &up, sizeof up);
+}
+
+TEST_F(AgentTest, ActionsExpandEnvironmentVariablesAndKeepTheRecordAsStored) {
+    Install(Library::None);
+    std::wstring work = installFolder_ + L"work folder";
+    ASSERT_TRUE(CreateDirectoryW(work.c_str(), nullptr));
+    // The agent inherits these; a user has them from the system.
+    std::wstring tools = TestProgramFolder();
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PX_TOOLS", tools.substr(0, tools.size() - 1).c_str()));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PX_WORK", work.c_str()));
+    const std::wstring longText(150, L'w'); // longer than the parameters field
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PX_LONG", longText.c_str()));
+
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Variables", CTRL_ALT, VK_F9, 1, /*runSequentially=*/1));
+    hotkeys.Append(MakeHotkey(L"Parallel", CTRL_ALT, VK_F10));
+    ActionRecord sequential =
+        ProbeAction(0, L"%TEMP%\\px.log", L"seq", 0, L"%PX_WORK%", L"%PX_LONG% a%20b %PX_UNSET_9%");
+    CopyBoundedText(sequential.target, ACTION_PATH_CHARS, L"%PX_TOOLS%\\launch_probe.exe");
+    actions.Append(sequential);
+    ActionRecord parallel = ProbeAction(1, L"%TEMP%\\px.log", L"par", 0, L"%PX_WORK%");
+    CopyBoundedText(parallel.target, ACTION_PATH_CHARS, L"%PX_TOOLS%\\launch_probe.exe");
+    actions.Append(parallel);
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+    SetEnvironmentVariableW(L"PX_TOOLS", nullptr);
+    SetEnvironmentVariableW(L"PX_WORK", nullptr);
+    SetEnvironmentVariableW(L"PX_LONG", nullptr);
+    const auto stored = SnapshotStore();
+
+    PressCombination(CTRL_ALT, VK_F9);
+    PressCombination(CTRL_ALT, VK_F10);
+    ASSERT_TRUE(WaitFor([this] {
+        std::vector<ProbeRun> runs = ReadProbeLog(log_);
+        return RunsOf(runs, L"seq").size() == 1 && RunsOf(runs, L"par").size() == 1;
+    })) << "both programs started from the expanded paths";
+    std::vector<ProbeRun> runs = ReadProbeLog(log_);
+    for (const ProbeRun& run : runs) {
+        SCOPED_TRACE(run.tag.c_str());
+        EXPECT_EQ(0, lstrcmpiW(work.c_str(), run.folder.c_str())) << run.folder.c_str();
+    }
+    const std::wstring line = RunsOf(runs, L"seq")[0].commandLine;
+    EXPECT_NE(std::wstring::npos, line.find(L" " + longText + L" a%20b %PX_UNSET_9%"))
+        << "expanded past the field, while %20 and an unknown name stay as written: "
+        << line.c_str();
+    EXPECT_EQ(stored, SnapshotStore()) << "the stored records keep their variables";
+}
+
+TEST_F(AgentTest, TheAgentStaysSmallAndLoadsCoreAudioOnlyForAVolumeCommand) {
+    WIN32_FILE_ATTRIBUTE_DATA file = {};
+    ASSERT_TRUE(GetFileAttributesExW((TestProgramFolder() + L"pendrixd.exe").c_str(),
+                                     GetFileExInfoStandard, &file));
+    EXPECT_EQ(0u, file.nFileSizeHigh);
+    EXPECT_LT(file.nFileSizeLow, 64u * 1024u) << "the agent's program is under 64 KiB";
+
+    Install(Library::None);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Louder", CTRL_ALT, VK_F9));
+    actions.Append(CommandAction(0, 0x0F00));
+    actions.Append(ProbeAction(0, log_, L"after"));
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+    auto hasCoreAudio = [this] {
+        HMODULE modules[512];
+        DWORD bytes = 0;
+        if (!EnumProcessModules(process_.hProcess, modules, sizeof modules, &bytes))
+            return false;
+        for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+            wchar_t name[MAX_PATH] = {};
+            GetModuleBaseNameW(process_.hProcess, modules[i], name, MAX_PATH);
+            if (lstrcmpiW(name, L"mmdevapi.dll") == 0)
+                return true;
+        }
+        return false;
+    };
+    HMODULE probe[1];
+    DWORD probeBytes = 0;
+    ASSERT_TRUE(EnumProcessModules(process_.hProcess, probe, sizeof probe, &probeBytes))
+        << "the agent's modules can be listed";
+    EXPECT_FALSE(hasCoreAudio()) << "the idle agent carries no audio device modules";
+
+    PressCombination(CTRL_ALT, VK_F9);
+    ASSERT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"after").size() == 1; }));
+    EXPECT_TRUE(hasCoreAudio()) << "the volume command went to Core Audio first";
+    EXPECT_TRUE(Alive());
 }

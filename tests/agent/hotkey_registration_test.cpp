@@ -1,10 +1,19 @@
 // Registration of the agent's hotkey array on a real window, in-process.
 #include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "agent_state.h"
 #include "hotkey_runner.h"
+#include "import_patch.h"
+#include "tray.h"
 #include "test_registry.h"
 
 namespace {
@@ -89,4 +98,138 @@ TEST_F(HotkeyRegistration, OneIndexRegistersAndUnregistersAndKeepsTheByteInStep)
     // Enabled in the array but never registered: the call fails, the byte clears.
     EXPECT_FALSE(UnregisterHotkeys(window_, 0));
     EXPECT_EQ(0, Enabled(0));
+}
+
+TEST_F(HotkeyRegistration, RegisteringAllTellsWhichEnabledHotkeysWereRefused) {
+    RefusedHotkeys refused;
+    refused.count = 7; // whatever it held before is replaced
+    RegisterEnabledHotkeys(window_, &refused);
+    EXPECT_EQ(1u, refused.count) << "only an enabled hotkey can be refused";
+    EXPECT_EQ(3u, refused.positions[0]);
+    EXPECT_EQ(0, Enabled(3));
+    EXPECT_TRUE(Taken(VK_F5));
+}
+
+namespace {
+
+HotkeyRecord Titled(const wchar_t* title, UINT modifiers, UINT key) {
+    HotkeyRecord hotkey = {};
+    hotkey.modifiers = modifiers;
+    hotkey.virtualKey = key;
+    CopyBoundedText(hotkey.title, HOTKEY_TEXT_CHARS, title);
+    return hotkey;
+}
+
+std::wstring BalloonText(const RecordArray<HotkeyRecord>& hotkeys,
+                         std::initializer_list<UINT> positions, UINT count) {
+    RefusedHotkeys refused;
+    refused.count = count;
+    UINT n = 0;
+    for (UINT position : positions)
+        refused.positions[n++] = position;
+    wchar_t text[256];
+    wmemset(text, L'#', 256);
+    FormatRefusedHotkeysText(refused, hotkeys, text, 256);
+    return text;
+}
+
+} // namespace
+
+TEST(RefusedHotkeysBalloon, NamesUpToThreeByTitleAndCombinationAndCountsTheRest) {
+    RecordArray<HotkeyRecord> hotkeys;
+    hotkeys.Append(Titled(L"Sample Shortcut 2", MOD_CONTROL | MOD_SHIFT, 'I'));
+    hotkeys.Append(Titled(L"", MOD_WIN | MOD_ALT, 'Y'));
+    hotkeys.Append(Titled(L"Third", MOD_CONTROL, VK_F5));
+    hotkeys.Append(Titled(L"Fourth", MOD_CONTROL, VK_F6));
+
+    EXPECT_EQ(L"This hotkey was disabled because another program uses its keys:\n"
+              L"Sample Shortcut 2 (Ctrl + Shift + I)",
+              BalloonText(hotkeys, {0}, 1));
+    EXPECT_EQ(L"These hotkeys were disabled because another program uses their keys:\n"
+              L"Sample Shortcut 2 (Ctrl + Shift + I)\n"
+              L"ALT + Win + Key 0x59\n"
+              L"Third (Ctrl + F5)\n"
+              L"and 2 more",
+              BalloonText(hotkeys, {0, 1, 2}, 5))
+        << "a hotkey without a title shows its combination alone";
+
+    // The longest titles and combinations still fit the shell's 255 units:
+    // whoever does not fit is counted with the rest.
+    RecordArray<HotkeyRecord> longest;
+    const UINT all = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN;
+    for (int i = 0; i < 3; ++i)
+        longest.Append(Titled(L"A title of thirty-one characters", all, VK_MEDIA_PLAY_PAUSE));
+    std::wstring text = BalloonText(longest, {0, 1, 2}, 3);
+    EXPECT_LE(text.size(), 255u);
+    EXPECT_EQ(L"\nand 1 more", text.substr(text.size() - 11)) << text.c_str();
+    EXPECT_EQ(2u, static_cast<size_t>(std::count(text.begin(), text.end(), L'(')));
+}
+
+namespace {
+
+// What the agent hands the shell, recorded on the way through.
+std::vector<std::pair<DWORD, NOTIFYICONDATAW>> g_notifications;
+ImportPatch* g_notifyPatch = nullptr;
+bool g_shellRefuses = false;
+
+BOOL WINAPI RecordNotifyIcon(DWORD message, PNOTIFYICONDATAW data) {
+    g_notifications.push_back({message, *data});
+    if (g_shellRefuses)
+        return FALSE;
+    return g_notifyPatch->Original<BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAW)>()(message, data);
+}
+
+} // namespace
+
+TEST(RefusedHotkeysBalloon, IsOneWarningFromTheIconTitledPendrixAndWaitsForATaskbar) {
+    ImportPatch patch("shell32.dll", "Shell_NotifyIconW",
+                      reinterpret_cast<void*>(RecordNotifyIcon));
+    ASSERT_NE(nullptr, patch.Original<void*>());
+    g_notifyPatch = &patch;
+    g_notifications.clear();
+    g_shellRefuses = false;
+    HWND window = CreateHiddenTestWindow();
+    ASSERT_NE(nullptr, window);
+    CreateTrayIcon(window);
+    g_agent.hotkeys.Clear();
+    g_agent.hotkeys.Append(Titled(L"Sample Shortcut 2", MOD_CONTROL | MOD_SHIFT, 'I'));
+    RefusedHotkeys refused;
+    refused.count = 1;
+
+    ShowRefusedHotkeysBalloon(refused);
+    ASSERT_EQ(2u, g_notifications.size());
+    const NOTIFYICONDATAW& added = g_notifications[0].second;
+    const NOTIFYICONDATAW& balloon = g_notifications[1].second;
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), g_notifications[1].first);
+    EXPECT_EQ(added.cbSize, balloon.cbSize);
+    EXPECT_EQ(window, balloon.hWnd);
+    EXPECT_EQ(added.uID, balloon.uID);
+    EXPECT_EQ(static_cast<UINT>(NIF_INFO), balloon.uFlags) << "the icon and tip stay as they are";
+    EXPECT_EQ(static_cast<DWORD>(NIIF_WARNING), balloon.dwInfoFlags);
+    EXPECT_STREQ(L"Pendrix", balloon.szInfoTitle);
+    EXPECT_STREQ(L"This hotkey was disabled because another program uses its keys:\n"
+                 L"Sample Shortcut 2 (Ctrl + Shift + I)",
+                 balloon.szInfo);
+    EXPECT_FALSE(g_agent.balloonPending);
+
+    // No taskbar yet: the balloon follows the icon when TaskbarCreated adds it.
+    g_shellRefuses = true;
+    ShowRefusedHotkeysBalloon(refused);
+    EXPECT_TRUE(g_agent.balloonPending);
+    g_shellRefuses = false;
+    g_notifications.clear();
+    ReAddTrayIcon();
+    ASSERT_EQ(3u, g_notifications.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), g_notifications[1].first);
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), g_notifications[2].first);
+    EXPECT_EQ(static_cast<UINT>(NIF_INFO), g_notifications[2].second.uFlags);
+    EXPECT_FALSE(g_agent.balloonPending);
+    g_notifications.clear();
+    ReAddTrayIcon();
+    EXPECT_EQ(2u, g_notifications.size()) << "shown once";
+
+    DeleteTrayIcon();
+    DestroyWindow(window);
+    g_agent.hotkeys.Clear();
+    g_notifyPatch = nullptr;
 }

@@ -1,0 +1,153 @@
+// The warning balloon about refused hotkeys, read back from the shell that
+// shows it: Wine's tray draws a balloon as a tooltip window of its own,
+// whose text is what the agent handed to the shell.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "agent_harness.h"
+
+namespace {
+
+const UINT CTRL_ALT = MOD_CONTROL | MOD_ALT;
+
+// Combinations this process holds while the object lives.
+class HeldCombinations {
+  public:
+    explicit HeldCombinations(std::initializer_list<UINT> keys) {
+        int id = 0xB200;
+        for (UINT key : keys) {
+            held_ = RegisterHotKey(nullptr, id, CTRL_ALT, key) && held_;
+            ids_.push_back(id++);
+        }
+    }
+    ~HeldCombinations() {
+        for (int id : ids_)
+            UnregisterHotKey(nullptr, id);
+    }
+    bool held() const { return held_; }
+
+  private:
+    bool held_ = true;
+    std::vector<int> ids_;
+};
+
+// Wine's tooltips do not answer TTM_GETTITLE, so the balloon's title and icon
+// are checked where the agent hands them to the shell (agent_unit_tests).
+struct Balloon {
+    HWND window = nullptr;
+    std::wstring text;
+};
+
+BOOL CALLBACK FindBalloonWindow(HWND window, LPARAM found) {
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (lstrcmpiW(className, TOOLTIPS_CLASSW) == 0 && IsWindowVisible(window) &&
+        (GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Reads a balloon tooltip of another process through memory of that process.
+Balloon ReadBalloon(HWND window) {
+    Balloon balloon;
+    balloon.window = window;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return balloon;
+    BYTE* remote = static_cast<BYTE*>(
+        VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (remote) {
+        TTTOOLINFOW tool = {};
+        tool.cbSize = sizeof tool;
+        SIZE_T done = 0;
+        WriteProcessMemory(process, remote, &tool, sizeof tool, &done);
+        if (SendMessageW(window, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote))) {
+            ReadProcessMemory(process, remote, &tool, sizeof tool, &done);
+            tool.lpszText = reinterpret_cast<wchar_t*>(remote + 1024);
+            WriteProcessMemory(process, remote, &tool, sizeof tool, &done);
+            SendMessageW(window, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(remote));
+            wchar_t text[257] = {};
+            ReadProcessMemory(process, remote + 1024, text, 256 * sizeof(wchar_t), &done);
+            balloon.text = text;
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return balloon;
+}
+
+// The shell shows a balloon about two seconds after it was handed over.
+Balloon WaitForBalloon(DWORD milliseconds) {
+    HWND found = nullptr;
+    WaitFor(
+        [&found] {
+            EnumWindows(FindBalloonWindow, reinterpret_cast<LPARAM>(&found));
+            return found != nullptr;
+        },
+        milliseconds);
+    return found ? ReadBalloon(found) : Balloon();
+}
+
+} // namespace
+
+TEST_F(AgentTest, AStartWithTakenCombinationsShowsOneWarningBalloonNamingThem) {
+    Install(Library::StandIn);
+    HeldCombinations taken({VK_F5, VK_F6, VK_F7, VK_F8, VK_F9});
+    ASSERT_TRUE(taken.held());
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Free", CTRL_ALT, VK_F4));
+    hotkeys.Append(MakeHotkey(L"Notes", CTRL_ALT, VK_F5));
+    hotkeys.Append(MakeHotkey(L"Off anyway", CTRL_ALT, VK_F6, 0));
+    hotkeys.Append(MakeHotkey(L"Mail", CTRL_ALT, VK_F7));
+    hotkeys.Append(MakeHotkey(L"", CTRL_ALT, VK_F8));
+    hotkeys.Append(MakeHotkey(L"Music", CTRL_ALT, VK_F9));
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+
+    Balloon balloon = WaitForBalloon(8000);
+    ASSERT_NE(nullptr, balloon.window) << "no balloon appeared";
+    EXPECT_EQ(L"These hotkeys were disabled because another program uses their keys:\n"
+              L"Notes (ALT + Ctrl + F5)\n"
+              L"Mail (ALT + Ctrl + F7)\n"
+              L"ALT + Ctrl + F8\n"
+              L"and 1 more",
+              balloon.text)
+        << "a hotkey that was off already is not named";
+
+    // A click on the balloon opens the configuration dialog. Wine's tray does
+    // not pass that click on, so the test sends what the shell sends.
+    SendMessageW(window(), AGENT_TRAY_CALLBACK, 0, NIN_BALLOONUSERCLICK);
+    std::vector<std::wstring> calls = LibraryCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(L"Configure|", calls[0].substr(0, 10));
+}
+
+TEST_F(AgentTest, NoBalloonWhenAllRegisterOrAfterAReloadTheDialogAskedFor) {
+    Install(Library::None);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Free", CTRL_ALT, VK_F4));
+    hotkeys.Append(MakeHotkey(L"Also free", CTRL_ALT, VK_F5));
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(nullptr, WaitForBalloon(4000).window) << "everything registered";
+
+    HeldCombinations taken({VK_F6});
+    ASSERT_TRUE(taken.held());
+    hotkeys.Append(MakeHotkey(L"Taken", CTRL_ALT, VK_F6));
+    WriteStore(hotkeys, actions);
+    ASSERT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
+    EXPECT_EQ(0, StoredHotkeys()[2].enabled);
+    EXPECT_EQ(nullptr, WaitForBalloon(4000).window) << "the dialog shows it in its list";
+}
