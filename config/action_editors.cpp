@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include "catalogue.h"
+#include "dialog_metrics.h"
 #include "editing_model.h"
 #include "library.h"
 #include "resource.h"
@@ -142,13 +143,19 @@ INT_PTR Cancel(HWND editor) {
     return TRUE;
 }
 
+// Tab follows the lines of the form; the first field takes the focus.
+const int URL_FILE_ORDER[] = {IDC_TARGET_EDIT,   IDC_BROWSE, IDC_PARAMETERS_EDIT,
+                              IDC_START_IN_EDIT, IDOK,       IDCANCEL};
+const int SYSTEM_COMMAND_ORDER[] = {IDC_COMMAND_LIST, IDOK, IDCANCEL};
+
 } // namespace
 
 INT_PTR CALLBACK UrlFileDialogProc(HWND editor, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         OnUrlFileInit(editor);
-        return TRUE; // "OK", the first control, takes the focus
+        ArrangeTabOrder(editor, URL_FILE_ORDER, ARRAYSIZE(URL_FILE_ORDER));
+        return TRUE; // the URL / file field takes the focus; Enter still means OK
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
@@ -171,7 +178,8 @@ INT_PTR CALLBACK SystemCommandDialogProc(HWND editor, UINT message, WPARAM wPara
     switch (message) {
     case WM_INITDIALOG:
         OnSystemCommandInit(editor);
-        return TRUE;
+        ArrangeTabOrder(editor, SYSTEM_COMMAND_ORDER, ARRAYSIZE(SYSTEM_COMMAND_ORDER));
+        return TRUE; // the list takes the focus; Enter presses the default OK
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:

@@ -5,6 +5,7 @@
 
 #include "editing_model.h"
 #include "library.h"
+#include "library_exports.h"
 #include "resource.h"
 
 HINSTANCE g_libraryInstance = nullptr;
@@ -12,7 +13,7 @@ bool ModifyMode = false;
 
 namespace {
 
-const wchar_t CONFIGURE_MUTEX_NAME[] = L"{{e2a9c864-7f1b-4d35-b0c2-59f8e1d7a64c}}";
+const wchar_t CONFIGURE_MUTEX_NAME[] = CONFIGURE_DIALOG_MUTEX_NAME;
 const wchar_t ABOUT_MUTEX_NAME[] = L"{{b7e41f29-6c3d-48a2-8e5f-1d90a6c4e371}}";
 
 // While it lives, windows this thread creates use the library's manifest

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "catalogue.h"
+#include "dialog_metrics.h"
 #include "editing_model.h"
 #include "library.h"
 #include "resource.h"
@@ -145,12 +146,19 @@ void OnMakeHotkey(HWND picker) {
     EndDialog(picker, EditorAccepted);
 }
 
+// Tab follows the lines of the form, then the buttons.
+const int EDITOR_ORDER[] = {IDC_TITLE_EDIT,  IDC_DESCRIPTION_EDIT, IDC_COMBINATION_EDIT,
+                            IDC_PICK_HOTKEY, IDC_INSERT,           IDCANCEL};
+const int PICKER_ORDER[] = {IDC_MODIFIER1_LIST, IDC_MODIFIER2_LIST, IDC_MODIFIER3_LIST,
+                            IDC_KEY_LIST,       IDC_MAKE_HOTKEY,    IDCANCEL};
+
 } // namespace
 
 INT_PTR CALLBACK HotkeyEditorDialogProc(HWND editor, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         OnEditorInit(editor);
+        ArrangeTabOrder(editor, EDITOR_ORDER, ARRAYSIZE(EDITOR_ORDER));
         return TRUE; // the title edit takes the focus
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -176,6 +184,7 @@ INT_PTR CALLBACK HotkeyPickerDialogProc(HWND picker, UINT message, WPARAM wParam
     switch (message) {
     case WM_INITDIALOG:
         OnPickerInit(picker);
+        ArrangeTabOrder(picker, PICKER_ORDER, ARRAYSIZE(PICKER_ORDER));
         return TRUE; // modifier 1 takes the focus
     case WM_COMMAND:
         switch (LOWORD(wParam)) {

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include "catalogue.h"
+#include "dialog_metrics.h"
 #include "editing_model.h"
 #include "library.h"
 #include "maker_site.h"
@@ -16,8 +17,37 @@ namespace {
 const int STATE_DISABLED_IMAGE = 0;
 const int STATE_ENABLED_IMAGE = 1;
 
+const int STATE_IMAGE_SIZE = 16; // at 96 DPI
+
+// Posted when a list's selection moved, so the pane follows the selection
+// as it stands once the list has finished moving it.
+const UINT WM_HOTKEY_SELECTION_MOVED = WM_APP + 1;
+const UINT WM_ACTION_SELECTION_MOVED = WM_APP + 2;
+// Posted when the hotkey list reports a key: arrives once the list has
+// handled it.
+const UINT WM_HOTKEY_KEY_HANDLED = WM_APP + 3;
+
 HIMAGELIST g_stateImages = nullptr;
 HMENU g_actionMenuResource = nullptr;
+UINT g_dpi = BASE_DPI;
+int g_shownHotkey = -1;          // whose actions the pane shows, or -1
+bool g_filling = false;          // the dialog itself is refilling a list
+WORD g_keyInHand = 0;            // the key the hotkey list is handling
+bool g_arrowMove = false;        // an arrow key moved the hotkey list's selection
+bool g_hotkeyMovePosted = false; // a WM_HOTKEY_SELECTION_MOVED is on its way
+bool g_actionMovePosted = false;
+
+// Marks the dialog's own refills, whose selection changes are not the user's.
+class Refill {
+  public:
+    Refill() : outer_(g_filling) { g_filling = true; }
+    ~Refill() { g_filling = outer_; }
+    Refill(const Refill&) = delete;
+    Refill& operator=(const Refill&) = delete;
+
+  private:
+    bool outer_;
+};
 
 HWND HotkeyListView(HWND dialog) {
     return GetDlgItem(dialog, IDC_HOTKEY_LIST);
@@ -65,6 +95,7 @@ int OpenEditor(HWND dialog, int templateId, DLGPROC procedure) {
 }
 
 void FillHotkeyList(HWND dialog, int select) {
+    Refill refill;
     HWND list = HotkeyListView(dialog);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     for (UINT i = 0; i < g_hotkeyList.Count(); ++i) {
@@ -88,10 +119,13 @@ void FillHotkeyList(HWND dialog, int select) {
 }
 
 void FillActionList(HWND dialog, int hotkey) {
+    Refill refill;
     HWND list = ActionListView(dialog);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    g_shownHotkey = -1;
     if (hotkey < 0 || static_cast<UINT>(hotkey) >= g_hotkeyList.Count())
         return;
+    g_shownHotkey = hotkey;
     const HotkeyRecord& selected = HotkeyAt(static_cast<UINT>(hotkey));
     CheckDlgButton(dialog, IDC_ENABLED_CHECK, selected.enabled ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_SEQUENTIAL_CHECK,
@@ -139,10 +173,52 @@ void EnableHotkeyControls(HWND dialog) {
 }
 // The two check boxes keep their tick.
 void ClearHotkeyControls(HWND dialog) {
+    Refill refill;
     EnableControls(dialog, HOTKEY_CONTROLS, ARRAYSIZE(HOTKEY_CONTROLS), FALSE);
     SendMessageW(ActionListView(dialog), LVM_DELETEALLITEMS, 0, 0);
+    g_shownHotkey = -1;
     DisableActionButtons(dialog);
 }
+
+const int HOTKEY_COLUMN_WIDTHS[] = {20, 100, 150, 105};
+const int ACTION_COLUMN_WIDTHS[] = {75, 215};
+
+// State images of the size the list's rows have at `dpi`.
+void SetStateImages(HWND dialog, UINT dpi) {
+    const int size = ScaleToDpi(STATE_IMAGE_SIZE, dpi);
+    HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 1, 1);
+    if (!images)
+        return;
+    const int icons[2] = {IDI_STATE_DISABLED, IDI_STATE_ENABLED};
+    for (int icon : icons) {
+        HICON image = static_cast<HICON>(
+            LoadImageW(g_libraryInstance, MAKEINTRESOURCEW(icon), IMAGE_ICON, size, size, 0));
+        ImageList_AddIcon(images, image);
+        if (image)
+            DestroyIcon(image);
+    }
+    SendMessageW(HotkeyListView(dialog), LVM_SETIMAGELIST, LVSIL_SMALL,
+                 reinterpret_cast<LPARAM>(images));
+    if (g_stateImages)
+        ImageList_Destroy(g_stateImages);
+    g_stateImages = images;
+}
+
+// Column widths follow the scale, keeping any width the user gave them.
+void RescaleColumns(HWND list, int columns, UINT from, UINT to) {
+    for (int column = 0; column < columns; ++column) {
+        const int width = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, column,
+                     MulDiv(width, static_cast<int>(to), static_cast<int>(from)));
+    }
+}
+
+// Tab goes through the dialog as it reads: the hotkey list, the two columns
+// of buttons, then the actions pane from top to bottom.
+const int READING_ORDER[] = {
+    IDC_HOTKEY_LIST,   IDC_ADD_HOTKEY,    IDC_MODIFY_HOTKEY,   IDC_DELETE_HOTKEY, IDC_CLOSE,
+    IDC_ABOUT,         IDC_SITE,          IDC_ENABLED_CHECK,   IDC_ACTION_LIST,   IDC_ADD_ACTION,
+    IDC_DELETE_ACTION, IDC_MODIFY_ACTION, IDC_SEQUENTIAL_CHECK};
 
 void OnInitDialog(HWND dialog) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
@@ -153,34 +229,139 @@ void OnInitDialog(HWND dialog) {
     HWND hotkeys = HotkeyListView(dialog);
     SendMessageW(hotkeys, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES | LVS_EX_DOUBLEBUFFER);
-    InsertColumn(hotkeys, 0, L"Active", 20);
-    InsertColumn(hotkeys, 1, L"Title", 100);
-    InsertColumn(hotkeys, 2, L"Key Combination", 150);
-    InsertColumn(hotkeys, 3, L"Description", 105);
+    g_dpi = DialogDpi(dialog);
+    g_shownHotkey = -1;
+    g_arrowMove = false;
+    const wchar_t* hotkeyColumns[] = {L"Active", L"Title", L"Key Combination", L"Description"};
+    for (int column = 0; column < 4; ++column)
+        InsertColumn(hotkeys, column, hotkeyColumns[column],
+                     ScaleToDpi(HOTKEY_COLUMN_WIDTHS[column], g_dpi));
 
     HWND actions = ActionListView(dialog);
     SendMessageW(actions, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    InsertColumn(actions, 0, L"Action", 75);
-    InsertColumn(actions, 1, L"URL / File / Command", 215);
+    InsertColumn(actions, 0, L"Action", ScaleToDpi(ACTION_COLUMN_WIDTHS[0], g_dpi));
+    InsertColumn(actions, 1, L"URL / File / Command", ScaleToDpi(ACTION_COLUMN_WIDTHS[1], g_dpi));
 
-    g_stateImages = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1);
-    if (g_stateImages) {
-        const int icons[2] = {IDI_STATE_DISABLED, IDI_STATE_ENABLED};
-        for (int icon : icons) {
-            HICON image = static_cast<HICON>(
-                LoadImageW(g_libraryInstance, MAKEINTRESOURCEW(icon), IMAGE_ICON, 16, 16, 0));
-            ImageList_AddIcon(g_stateImages, image);
-            if (image)
-                DestroyIcon(image);
-        }
-        SendMessageW(hotkeys, LVM_SETIMAGELIST, LVSIL_SMALL,
-                     reinterpret_cast<LPARAM>(g_stateImages));
-    }
+    SetStateImages(dialog, g_dpi);
+    ArrangeTabOrder(dialog, READING_ORDER, ARRAYSIZE(READING_ORDER));
     FillHotkeyList(dialog, -1);
 }
 
+// The dialog moved to a monitor with another scale: the system scales the
+// template's controls; the sizes the dialog set itself follow here.
+void OnDpiChanged(HWND dialog, UINT dpi, const RECT* suggested) {
+    if (dpi == 0 || dpi == g_dpi)
+        return;
+    RescaleColumns(HotkeyListView(dialog), 4, g_dpi, dpi);
+    RescaleColumns(ActionListView(dialog), 2, g_dpi, dpi);
+    SetStateImages(dialog, dpi);
+    g_dpi = dpi;
+    if (suggested)
+        SetWindowPos(dialog, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Whatever moved the hotkey list's selection (Home, End, Page Down, a typed
+// letter, a right-click), the pane, the check boxes and the buttons follow
+// it, so that every command acts on the hotkey that is shown. Clicks and the
+// arrow keys have done their own part before this arrives.
+void OnHotkeySelectionMoved(HWND dialog) {
+    g_hotkeyMovePosted = false;
+    const bool arrow = g_arrowMove;
+    g_arrowMove = false;
+    HWND list = HotkeyListView(dialog);
+    const int selected = static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (selected < 0) {
+        if (g_shownHotkey >= 0 || IsWindowEnabled(GetDlgItem(dialog, IDC_MODIFY_HOTKEY)))
+            ClearHotkeyControls(dialog);
+        return;
+    }
+    if (SelectedHotkeyOf(dialog) != selected)
+        SendMessageW(list, LVM_SETSELECTIONMARK, 0, selected);
+    if (arrow) {
+        // The arrow keys change what is shown, never what is enabled; while
+        // nothing is enabled, nothing can act on the pane either.
+        if (selected != g_shownHotkey && IsWindowEnabled(GetDlgItem(dialog, IDC_MODIFY_HOTKEY)))
+            FillActionList(dialog, selected);
+        return;
+    }
+    // As after a click on another row, "D&el Action" and "M&odify Action" keep
+    // their state; the refilled pane has no action chosen for them to find.
+    if (selected != g_shownHotkey)
+        FillActionList(dialog, selected);
+    EnableHotkeyControls(dialog);
+}
+
+// Keyboard choices in the action list enable "D&el Action" and
+// "M&odify Action" as a click on the row does.
+void OnActionSelectionMoved(HWND dialog) {
+    g_actionMovePosted = false;
+    HWND list = ActionListView(dialog);
+    if (!IsWindowEnabled(list))
+        return;
+    const int selected = static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (selected >= 0) {
+        SendMessageW(list, LVM_SETSELECTIONMARK, 0, selected);
+        EnableActionButtons(dialog);
+    } else {
+        DisableActionButtons(dialog);
+    }
+}
+
+// True for a change of an item's selected or focused state.
+bool SelectionChanged(const NMHDR* header) {
+    if (header->code != LVN_ITEMCHANGED)
+        return false;
+    const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(header);
+    return (change->uChanged & LVIF_STATE) &&
+           ((change->uOldState ^ change->uNewState) & (LVIS_SELECTED | LVIS_FOCUSED));
+}
+
+// The list's own type-ahead reads the first column, which is the image's:
+// a typed letter or digit goes to the next hotkey whose title begins with it.
+void JumpToTitle(HWND dialog, WORD key) {
+    const bool letter = (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9');
+    if (!letter || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0)
+        return;
+    const int count = static_cast<int>(g_hotkeyList.Count());
+    HWND list = HotkeyListView(dialog);
+    const int from = static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    for (int step = 1; step <= count; ++step) {
+        const int row = ((from < 0 ? -1 : from) + step + count) % count;
+        wchar_t first[2] = {HotkeyAt(static_cast<UINT>(row)).title[0], L'\0'};
+        CharUpperW(first);
+        if (first[0] != static_cast<wchar_t>(key))
+            continue;
+        LVITEMW state = {};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+        SendMessageW(list, LVM_ENSUREVISIBLE, row, /*partialOk=*/FALSE);
+        return;
+    }
+}
+
+void PostOnce(HWND dialog, UINT message, bool& posted) {
+    if (posted)
+        return;
+    posted = PostMessageW(dialog, message, 0, 0) != FALSE;
+}
+
 void OnHotkeyListNotify(HWND dialog, const NMHDR* header) {
+    if (SelectionChanged(header)) {
+        if (g_filling)
+            return;
+        // The list moves its selection while it handles the key.
+        if (g_keyInHand == VK_UP || g_keyInHand == VK_DOWN)
+            g_arrowMove = true;
+        PostOnce(dialog, WM_HOTKEY_SELECTION_MOVED, g_hotkeyMovePosted);
+        return;
+    }
     if (header->code == NM_CLICK) {
         const int row = reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem;
         if (row >= 0) {
@@ -191,6 +372,9 @@ void OnHotkeyListNotify(HWND dialog, const NMHDR* header) {
         }
     } else if (header->code == LVN_KEYDOWN) {
         const WORD key = reinterpret_cast<const NMLVKEYDOWN*>(header)->wVKey;
+        g_keyInHand = key;
+        PostMessageW(dialog, WM_HOTKEY_KEY_HANDLED, 0, 0);
+        JumpToTitle(dialog, key);
         const int mark = SelectedHotkeyOf(dialog);
         int next = -1;
         if (key == VK_UP && mark > 0)
@@ -207,6 +391,9 @@ void OnHotkeyListNotify(HWND dialog, const NMHDR* header) {
 void OnNotify(HWND dialog, const NMHDR* header) {
     if (header->hwndFrom == HotkeyListView(dialog)) {
         OnHotkeyListNotify(dialog, header);
+    } else if (header->hwndFrom == ActionListView(dialog) && SelectionChanged(header)) {
+        if (!g_filling)
+            PostOnce(dialog, WM_ACTION_SELECTION_MOVED, g_actionMovePosted);
     } else if (header->hwndFrom == ActionListView(dialog) && header->code == NM_CLICK) {
         if (reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem >= 0)
             EnableActionButtons(dialog);
@@ -378,6 +565,8 @@ void OnCommand(HWND dialog, WORD id) {
 }
 
 void OnDestroy(HWND dialog) {
+    g_hotkeyMovePosted = false;
+    g_actionMovePosted = false;
     if (g_stateImages) {
         // The list view would destroy its image list too: detach it first.
         SendMessageW(HotkeyListView(dialog), LVM_SETIMAGELIST, LVSIL_SMALL, 0);
@@ -418,6 +607,18 @@ INT_PTR CALLBACK ConfigureDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         return 0;
     case WM_DESTROY:
         OnDestroy(dialog);
+        return 0;
+    case WM_HOTKEY_SELECTION_MOVED:
+        OnHotkeySelectionMoved(dialog);
+        return 0;
+    case WM_ACTION_SELECTION_MOVED:
+        OnActionSelectionMoved(dialog);
+        return 0;
+    case WM_HOTKEY_KEY_HANDLED:
+        g_keyInHand = 0;
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(dialog, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     default:
         return 0;

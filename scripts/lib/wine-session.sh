@@ -16,18 +16,32 @@ wine_session_log() { echo "wine-session: $*" >&2; }
 make_wine_prefix() {
     local logs="$1"
     env -u DISPLAY wine wineboot -i >"$logs/wineboot.log" 2>&1 </dev/null
-    cat >"$logs/session.reg" <<'REG'
+    cat >"$logs/session.reg" <<REG
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer]
 "Desktop"="Default"
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"Default"="1024x768"
+"Default"="$WINE_SESSION_DESKTOP"
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
 REG
+    # PENDRIX_WINE_DPI: the display's scale (96 is 100 %, 144 is 150 %),
+    # read by Wine when the desktop starts.
+    if [ -n "${PENDRIX_WINE_DPI:-}" ]; then
+        local dpi
+        dpi=$(printf '%08x' "$PENDRIX_WINE_DPI")
+        cat >>"$logs/session.reg" <<REG
+
+[HKEY_CURRENT_USER\Control Panel\Desktop]
+"LogPixels"=dword:$dpi
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts]
+"LogPixels"=dword:$dpi
+REG
+    fi
     env -u DISPLAY wine regedit /S "$(winepath -w "$logs/session.reg" 2>/dev/null)" \
         >"$logs/regedit.log" 2>&1 </dev/null
     # wineboot left a headless desktop process behind; a fresh server lets
@@ -37,10 +51,14 @@ REG
 }
 
 # start_wine_session PREFIX [use-current-display] [keep-prefix]
+#   PENDRIX_WINE_DESKTOP: the desktop's size (default 1024x768)
 #   use-current-display: run on $DISPLAY when it is set, else on a new Xvfb
 #   keep-prefix: reuse PREFIX when it exists, so the user's hotkeys survive
 start_wine_session() {
     local prefix="$1" use_display="${2:-}" keep="${3:-}"
+    WINE_SESSION_DESKTOP="${PENDRIX_WINE_DESKTOP:-1024x768}"
+    local screen=1280x1024
+    [ -n "${PENDRIX_WINE_DESKTOP:-}" ] && screen="$PENDRIX_WINE_DESKTOP"
     export WINEPREFIX="$prefix"
     export WINEARCH=win64
     export WINEDEBUG=-all
@@ -60,7 +78,7 @@ start_wine_session() {
     if [ -z "$use_display" ] || [ -z "${DISPLAY:-}" ]; then
         local fdfile="$logs/display"
         : >"$fdfile"
-        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >"$logs/xvfb.log" 2>&1 &
+        Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp 3>"$fdfile" >"$logs/xvfb.log" 2>&1 &
         WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
         local i
         for i in $(seq 1 100); do
@@ -75,7 +93,7 @@ start_wine_session() {
     wineserver -p30 >"$logs/wineserver.log" 2>&1 </dev/null
     [ -n "$fresh" ] && make_wine_prefix "$logs"
 
-    wine explorer /desktop=Default,1024x768 >"$logs/explorer.log" 2>&1 </dev/null &
+    wine explorer /desktop=Default,"$WINE_SESSION_DESKTOP" >"$logs/explorer.log" 2>&1 </dev/null &
     WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
     local up=""
     for i in $(seq 1 300); do

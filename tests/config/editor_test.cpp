@@ -441,3 +441,83 @@ TEST_F(Editors, AHotkeyMadeInTheDialogsFiresInTheRunningAgent) {
     PressCombination(CTRL_ALT, VK_F12);
     EXPECT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"dialogs").size() == 1; }));
 }
+
+namespace {
+
+int FocusedId(DWORD thread) {
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    if (!GetGUIThreadInfo(thread, &gui) || !gui.hwndFocus)
+        return 0;
+    return GetDlgCtrlID(gui.hwndFocus);
+}
+
+// The ids that real Tab presses reach, starting from the focused control,
+// until the focus comes back to where it started.
+std::vector<int> TabCycle(HWND dialog, DWORD thread) {
+    SetForegroundWindow(dialog);
+    WaitFor([&] { return GetForegroundWindow() == dialog; }, 3000);
+    std::vector<int> ids = {FocusedId(thread)};
+    for (int step = 0; step < 20; ++step) {
+        const int before = FocusedId(thread);
+        TapKeys({VK_TAB});
+        WaitFor([&] { return FocusedId(thread) != before; }, 2000);
+        const int now = FocusedId(thread);
+        if (now == ids[0] || now == before)
+            break;
+        ids.push_back(now);
+    }
+    return ids;
+}
+
+} // namespace
+
+TEST_F(Editors, TabGoesInReadingOrderAndEnterAndEscDoWhatTheirButtonsSay) {
+    Open();
+    const DWORD thread = run_->threadId();
+    EXPECT_EQ(1009, FocusedId(thread)) << "the hotkey list has the focus at the start";
+    ClickListRow(HotkeyView(), 0);
+    ClickListRow(ActionView(), 0);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(main_, 1015)) != FALSE; }));
+    SendMessageW(main_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(HotkeyView()), TRUE);
+    EXPECT_EQ((std::vector<int>{1009, 1017, 1016, 1018, 1019, 1020, 1021, 1011, 1010, 1013, 1014,
+                                1015, 1024}),
+              TabCycle(main_, thread))
+        << "the list, the two columns of buttons, then the actions pane top to bottom";
+
+    // Hotkey editor: the title first; Esc cancels.
+    const size_t hotkeysBefore = SubkeyNames(StorePath(L"HEADER")).size();
+    HWND editor = OpenHotkeyEditor(1017);
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ((std::vector<int>{1005, 1006, 1007, 1004, 1008, IDCANCEL}), TabCycle(editor, thread));
+    TapKeys({VK_ESCAPE});
+    EXPECT_TRUE(Closed(editor));
+    EXPECT_EQ(hotkeysBefore, SubkeyNames(StorePath(L"HEADER")).size());
+
+    // URL / file editor: the field first; Enter in it is OK.
+    const size_t actionsBefore = StoredActions(0).size();
+    editor = OpenActionEditor(32777, L"Select URL / File");
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(1005, FocusedId(thread)) << "the URL / file field has the focus";
+    EXPECT_EQ((std::vector<int>{1005, 1004, 1006, 1007, IDOK, IDCANCEL}), TabCycle(editor, thread));
+    SetText(editor, 1005, L"https://example.org/");
+    SendMessageW(editor, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(editor, 1005)), TRUE);
+    TapKeys({VK_RETURN});
+    EXPECT_TRUE(Closed(editor));
+    std::vector<ActionRecord> stored = StoredActions(0);
+    ASSERT_EQ(actionsBefore + 1, stored.size());
+    EXPECT_STREQ(L"https://example.org/", stored.back().target);
+
+    // System-command editor: the list first; Enter is its default OK.
+    editor = OpenActionEditor(32779, L"System Commands");
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(1000, FocusedId(thread)) << "the command list has the focus";
+    EXPECT_EQ((std::vector<int>{1000, IDOK, IDCANCEL}), TabCycle(editor, thread));
+    SendMessageW(editor, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(editor, 1000)), TRUE);
+    TapKeys({VK_RETURN});
+    EXPECT_TRUE(Closed(editor));
+    stored = StoredActions(0);
+    ASSERT_EQ(actionsBefore + 2, stored.size());
+    EXPECT_EQ(ACTION_SYS_COMMAND, stored.back().kind);
+    EXPECT_EQ(0x0A01u, stored.back().commandCode) << "Shutdown, the first row";
+}

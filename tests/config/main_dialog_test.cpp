@@ -376,3 +376,181 @@ TEST_F(MainDialog, OpensFromTheAgentsTrayAndStaysSingle) {
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
     EXPECT_TRUE(Alive());
 }
+
+namespace {
+
+// Gives the dialog the keyboard, with the focus on one of its controls, so
+// that SendInput's keys reach that control.
+bool FocusControl(HWND dialog, HWND control) {
+    SetForegroundWindow(dialog);
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+    return WaitFor(
+        [&] {
+            GUITHREADINFO info = {};
+            info.cbSize = sizeof info;
+            return GetGUIThreadInfo(thread, &info) && info.hwndFocus == control &&
+                   GetForegroundWindow() == dialog;
+        },
+        3000);
+}
+
+int SelectedRow(HWND list) {
+    return static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+// The targets of a hotkey's URL/file actions tell which one the pane shows.
+std::wstring ProbeTag(const std::wstring& target) {
+    return target.substr(target.find_last_of(L'\\') + 1);
+}
+
+} // namespace
+
+TEST_F(MainDialog, EveryWayOfMovingTheSelectionBringsThePaneAndTheCommandsAlong) {
+    // Thirty hotkeys, so that Page Down stops inside the list. Each one's only
+    // action opens a file named after it.
+    Hotkeys hotkeys;
+    Actions actions;
+    const wchar_t* names[] = {L"Apple", L"Banana", L"Cherry", L"Damson", L"Elder"};
+    for (UINT i = 0; i < 30; ++i) {
+        std::wstring title = i < 5 ? names[i] : L"Zest " + std::to_wstring(i);
+        hotkeys.Append(MakeHotkey(title.c_str(), CTRL_ALT, 'A' + (i % 26), 1, 0));
+        ActionRecord action = ProbeAction(i, log_, L"x");
+        CopyBoundedText(action.target, ACTION_PATH_CHARS, (L"C:\\t\\" + title).c_str());
+        actions.Append(action);
+    }
+    StoreWithActions(hotkeys, actions);
+
+    ConfigureRun run(library_.configure());
+    HWND dialog = run.WaitForDialog();
+    ASSERT_NE(nullptr, dialog);
+    HWND list = HotkeyView(dialog);
+    auto shows = [&](const std::wstring& title) {
+        std::vector<ListRow> rows = ActionRows(dialog);
+        return rows.size() == 1 && ProbeTag(rows[0].cells[1]) == title;
+    };
+    auto titleAt = [&](int row) { return HotkeyRows(dialog)[static_cast<size_t>(row)].cells[1]; };
+
+    // The fault as users met it: a hotkey and its action chosen, then End.
+    ClickListRow(list, 0);
+    ClickListRow(ActionsOf(dialog), 0);
+    ASSERT_EQ(ACTION_CHOSEN, EnabledState(dialog));
+    ASSERT_TRUE(FocusControl(dialog, list));
+    TapKeys({VK_END});
+    ASSERT_TRUE(WaitFor([&] { return shows(L"Zest 29"); })) << "End: the last hotkey is shown";
+    EXPECT_EQ(29, Mark(list));
+    PostMessageW(GetDlgItem(dialog, 1014), BM_CLICK, 0, 0);
+    HWND box = WaitForMessageBox(dialog);
+    ASSERT_NE(nullptr, box);
+    ASSERT_TRUE(AnswerMessageBox(box, IDYES));
+    Sleep(300); // a delete would be saved by now
+    EXPECT_EQ(1u, SubkeyNames(StorePath(L"HEADER\\0")).size()) << "Apple keeps its action";
+    EXPECT_EQ(1u, SubkeyNames(StorePath(L"HEADER\\29")).size())
+        << "no action of the shown hotkey was chosen, so none is deleted";
+    SendMessageW(GetDlgItem(dialog, 1024), BM_CLICK, 0, 0);
+    std::vector<HotkeyRecord> stored = StoredHotkeys();
+    EXPECT_EQ(0, stored[0].runSequentially);
+    EXPECT_EQ(1, stored[29].runSequentially) << "the box acted on the hotkey shown";
+
+    // Home, then Page Down: the check boxes show the hotkey reached.
+    ASSERT_TRUE(FocusControl(dialog, list));
+    TapKeys({VK_HOME});
+    ASSERT_TRUE(WaitFor([&] { return shows(L"Apple"); }));
+    EXPECT_FALSE(Checked(dialog, 1024)) << "Apple's own flag, not the last one's";
+    TapKeys({VK_NEXT});
+    ASSERT_TRUE(WaitFor([&] { return SelectedRow(list) > 1; }));
+    const int paged = SelectedRow(list);
+    ASSERT_LT(paged, 29) << "Page Down stops inside the list";
+    ASSERT_TRUE(WaitFor([&] { return shows(titleAt(paged)); })) << titleAt(paged).c_str();
+    SendMessageW(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0); // untick Enabled
+    stored = StoredHotkeys();
+    EXPECT_EQ(0, stored[static_cast<size_t>(paged)].enabled);
+    EXPECT_EQ(1, stored[0].enabled);
+
+    // A typed letter jumps to the first title with it; Delete removes that one.
+    ASSERT_TRUE(FocusControl(dialog, list));
+    TapKeys({'C'});
+    ASSERT_TRUE(WaitFor([&] { return shows(L"Cherry"); }));
+    EXPECT_TRUE(Enabled(dialog, 1018)) << "Delete is there for the hotkey shown";
+    PostMessageW(GetDlgItem(dialog, 1018), BM_CLICK, 0, 0);
+    box = WaitForMessageBox(dialog);
+    ASSERT_NE(nullptr, box);
+    ASSERT_TRUE(AnswerMessageBox(box, IDYES));
+    ASSERT_TRUE(WaitFor([&] { return StoredHotkeys().size() == 29u; }));
+    stored = StoredHotkeys();
+    EXPECT_STREQ(L"Banana", stored[1].title);
+    EXPECT_STREQ(L"Damson", stored[2].title) << "Cherry is gone";
+
+    // A right-click selects its row; the pane and the boxes follow.
+    RECT row = {};
+    row.left = LVIR_BOUNDS;
+    SendMessageW(list, LVM_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&row));
+    const LPARAM at = MAKELPARAM(row.left + 50, (row.top + row.bottom) / 2);
+    PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageW(list, WM_RBUTTONUP, 0, at);
+    ASSERT_TRUE(WaitFor([&] { return shows(L"Elder"); }));
+    EXPECT_EQ(HOTKEY_CHOSEN, EnabledState(dialog));
+    SendMessageW(GetDlgItem(dialog, 1024), BM_CLICK, 0, 0);
+    EXPECT_EQ(1, StoredHotkeys()[3].runSequentially) << "Elder's flag";
+
+    // An action chosen with the keyboard enables its two buttons.
+    ASSERT_TRUE(FocusControl(dialog, ActionsOf(dialog)));
+    TapKeys({VK_HOME});
+    EXPECT_TRUE(WaitFor([&] { return Enabled(dialog, 1014) && Enabled(dialog, 1015); }));
+
+    // No row selected any more: cleared as after a click off the rows.
+    LVITEMW none = {};
+    none.stateMask = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    EXPECT_TRUE(WaitFor([&] { return EnabledState(dialog) == START_STATE; }));
+    EXPECT_TRUE(ActionRows(dialog).empty());
+}
+
+TEST_F(MainDialog, ColumnsAndStateImagesScaleWithTheDpiAndFollowAChange) {
+    const char* expected = getenv("PENDRIX_EXPECT_DPI");
+    const UINT expectedDpi = expected ? static_cast<UINT>(atoi(expected)) : 96;
+    ConfigureRun run(library_.configure());
+    HWND dialog = run.WaitForDialog();
+    ASSERT_NE(nullptr, dialog);
+    typedef UINT(WINAPI * DpiForWindow)(HWND);
+    DpiForWindow dpiOf = reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    ASSERT_NE(nullptr, dpiOf);
+    ASSERT_EQ(expectedDpi, dpiOf(dialog)) << "the display runs at the scale under test";
+
+    const int hotkeyBase[] = {20, 100, 150, 105};
+    const int actionBase[] = {75, 215};
+    auto expectScale = [&](UINT dpi) {
+        SCOPED_TRACE(dpi);
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(MulDiv(hotkeyBase[c], dpi, 96),
+                        SendMessageW(HotkeyView(dialog), LVM_GETCOLUMNWIDTH, c, 0), 1)
+                << "hotkey column " << c;
+        for (int c = 0; c < 2; ++c)
+            EXPECT_NEAR(MulDiv(actionBase[c], dpi, 96),
+                        SendMessageW(ActionsOf(dialog), LVM_GETCOLUMNWIDTH, c, 0), 1)
+                << "action column " << c;
+        HIMAGELIST images = reinterpret_cast<HIMAGELIST>(
+            SendMessageW(HotkeyView(dialog), LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+        int cx = 0, cy = 0;
+        ASSERT_TRUE(ImageList_GetIconSize(images, &cx, &cy));
+        EXPECT_EQ(MulDiv(16, dpi, 96), cx);
+        EXPECT_EQ(MulDiv(16, dpi, 96), cy);
+        EXPECT_EQ(2, ImageList_GetImageCount(images));
+    };
+    expectScale(expectedDpi);
+
+    // Moved to a monitor at twice the scale, and back.
+    RECT place;
+    GetWindowRect(dialog, &place);
+    const UINT other = expectedDpi * 2;
+    SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&place));
+    expectScale(other);
+    SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(expectedDpi, expectedDpi),
+                 reinterpret_cast<LPARAM>(&place));
+    expectScale(expectedDpi);
+    std::vector<ListRow> rows = HotkeyRows(dialog);
+    ASSERT_EQ(6u, rows.size());
+    EXPECT_EQ(1, rows[0].image) << "the rows keep their images";
+}
