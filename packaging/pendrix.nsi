@@ -16,6 +16,7 @@ RequestExecutionLevel user
 !define CPLS_KEY "Software\Microsoft\Windows\CurrentVersion\Control Panel\Cpls"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define STORE_KEY "Software\Ostrand\Fennock\Pendrix"
+!define APP_PATHS_KEY "Software\Microsoft\Windows\CurrentVersion\App Paths\pendrix.exe"
 !define ID_TRAY_EXIT 32782
 
 Name "${PRODUCT}"
@@ -66,10 +67,14 @@ Section "Install"
     File "${BINDIR}/pendrixd.exe"
     File "${BINDIR}/pendrixcfg.dll"
     File "${BINDIR}/pendrixpanel.cpl"
+    File "${BINDIR}/pendrix.exe"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     ; The Control Panel shows the applet for this user.
     WriteRegStr HKCU "${CPLS_KEY}" "Pendrix" "$INSTDIR\pendrixpanel.cpl"
+    ; Win+R and the shell find the console tool by its name.
+    WriteRegStr HKCU "${APP_PATHS_KEY}" "" "$INSTDIR\pendrix.exe"
+    WriteRegStr HKCU "${APP_PATHS_KEY}" "Path" "$INSTDIR"
     CreateShortcut "$SMPROGRAMS\Pendrix.lnk" "$INSTDIR\pendrixd.exe" "" "$INSTDIR\pendrixd.exe" 0
 
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -98,11 +103,13 @@ Section "Uninstall"
     Delete "$INSTDIR\pendrixd.exe"
     Delete "$INSTDIR\pendrixcfg.dll"
     Delete "$INSTDIR\pendrixpanel.cpl"
+    Delete "$INSTDIR\pendrix.exe"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     Delete "$SMPROGRAMS\Pendrix.lnk"
 
     DeleteRegValue HKCU "${CPLS_KEY}" "Pendrix"
+    DeleteRegKey HKCU "${APP_PATHS_KEY}"
     DeleteRegValue HKCU "${RUN_KEY}" "pendrixd"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
 

@@ -6,6 +6,9 @@
 
 #define CONFIG_LIBRARY_NAME L"pendrixcfg.dll"
 
+// Exists while a main configuration dialog is open, in whichever process.
+#define CONFIGURE_DIALOG_MUTEX_NAME L"{{e2a9c864-7f1b-4d35-b0c2-59f8e1d7a64c}}"
+
 // "Configure": the main configuration dialog, modal, no owner.
 typedef void(WINAPI* ConfigureProc)();
 // "AboutDlg": the About box, owned by the given window.

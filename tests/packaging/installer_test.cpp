@@ -13,6 +13,7 @@
 namespace {
 
 #define CPLS_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cpls"
+#define APP_PATHS_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\pendrix.exe"
 #define UNINSTALL_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pendrix"
 
 std::wstring KnownFolder(int id) {
@@ -51,8 +52,8 @@ class Installer : public ::testing::Test {
             PostMessageW(agent, WM_COMMAND, AGENT_EXIT, 0);
             WaitFor([] { return FindWindowW(L"PendrixOstrand", nullptr) == nullptr; });
         }
-        for (const wchar_t* name :
-             {L"pendrixd.exe", L"pendrixcfg.dll", L"pendrixpanel.cpl", L"uninstall.exe"})
+        for (const wchar_t* name : {L"pendrixd.exe", L"pendrixcfg.dll", L"pendrixpanel.cpl",
+                                    L"pendrix.exe", L"uninstall.exe"})
             DeleteFileW((installFolder_ + name).c_str());
         RemoveDirectoryW(installFolder_.c_str());
         HKEY cpls;
@@ -73,10 +74,12 @@ TEST_F(Installer, InstallsForThisUserStartsTheAgentAndUninstallsKeepingTheHotkey
     ASSERT_TRUE(Exists(setup_)) << "built by the dist target";
     ASSERT_EQ(0u, RunProgram(setup_, L"/S", L"", 60000));
 
-    for (const wchar_t* name :
-         {L"pendrixd.exe", L"pendrixcfg.dll", L"pendrixpanel.cpl", L"uninstall.exe"})
+    for (const wchar_t* name : {L"pendrixd.exe", L"pendrixcfg.dll", L"pendrixpanel.cpl",
+                                L"pendrix.exe", L"uninstall.exe"})
         EXPECT_TRUE(Exists(installFolder_ + name)) << std::string(name, name + wcslen(name));
     EXPECT_EQ(installFolder_ + L"pendrixpanel.cpl", ReadStringValue(CPLS_KEY, L"Pendrix"));
+    EXPECT_EQ(installFolder_ + L"pendrix.exe", ReadStringValue(APP_PATHS_KEY, L""))
+        << "Win+R finds the console tool";
     EXPECT_TRUE(Exists(KnownFolder(CSIDL_PROGRAMS) + L"\\Pendrix.lnk"));
     EXPECT_FALSE(ReadStringValue(UNINSTALL_KEY, L"UninstallString").empty());
 
@@ -101,6 +104,7 @@ TEST_F(Installer, InstallsForThisUserStartsTheAgentAndUninstallsKeepingTheHotkey
     EXPECT_TRUE(WaitFor([&] { return !Exists(installFolder_); }, 10000));
     EXPECT_TRUE(WaitFor([] { return !KeyExists(UNINSTALL_KEY); }, 10000));
     EXPECT_FALSE(ValueExists(CPLS_KEY, L"Pendrix"));
+    EXPECT_FALSE(KeyExists(APP_PATHS_KEY));
     EXPECT_FALSE(ValueExists(AUTOSTART_KEY_PATH, AUTOSTART_VALUE_NAME));
     EXPECT_FALSE(Exists(KnownFolder(CSIDL_PROGRAMS) + L"\\Pendrix.lnk"));
     EXPECT_EQ(6u, StoredHotkeys().size()) << "the hotkeys are kept";
@@ -117,7 +121,7 @@ TEST(PortableZip, HoldsTheThreeDeliverables) {
         data.append(buffer, read);
     CloseHandle(zip);
     ASSERT_EQ("PK", data.substr(0, 2));
-    for (const char* name : {"pendrixd.exe", "pendrixcfg.dll", "pendrixpanel.cpl"})
+    for (const char* name : {"pendrixd.exe", "pendrixcfg.dll", "pendrixpanel.cpl", "pendrix.exe"})
         EXPECT_NE(std::string::npos, data.find(name)) << name;
 }
 

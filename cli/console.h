@@ -1,0 +1,12 @@
+// What the tool says: to a console as UTF-16 through WriteConsoleW, to a
+// pipe or a file as UTF-8, so that both show every character.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+void PrintOut(const std::wstring& text);   // standard output
+void PrintError(const std::wstring& text); // standard error, "pendrix: " in front
+// Bytes as they are, for a file written to standard output.
+bool WriteOutBytes(const std::string& bytes);

@@ -1,0 +1,327 @@
+#include "hotkey_file.h"
+
+#include <nlohmann/json.hpp>
+
+#include "catalogue.h"
+#include "key_text.h"
+
+using Json = nlohmann::ordered_json;
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty())
+        return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], size,
+                        nullptr, nullptr);
+    return utf8;
+}
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty())
+        return std::wstring();
+    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                                         static_cast<int>(utf8.size()), nullptr, 0);
+    if (size <= 0)
+        throw HotkeyFileError("the text is not valid UTF-8");
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                        &text[0], size);
+    return text;
+}
+
+namespace {
+
+const UINT KNOWN_MODIFIERS = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN;
+
+// The text of a field, which the loader has already cut to its width.
+std::string FieldText(const wchar_t* field, UINT width) {
+    UINT length = 0;
+    while (length < width && field[length])
+        ++length;
+    return Utf8(std::wstring(field, length));
+}
+
+UINT DefaultCommandName(UINT code) {
+    return static_cast<UINT>(FindCatalogueIndex(SystemCommandTable, code));
+}
+
+Json ActionJson(const ActionRecord& action) {
+    Json json = Json::object();
+    const std::string target = FieldText(action.target, ACTION_PATH_CHARS);
+    const std::string parameters = FieldText(action.parameters, ACTION_PARAMETERS_CHARS);
+    const std::string startIn = FieldText(action.startIn, ACTION_PATH_CHARS);
+    if (action.kind == ACTION_FILE_URL) {
+        json["open"] = target;
+        json["parameters"] = parameters;
+        json["startIn"] = startIn;
+        if (action.commandCode)
+            json["commandCode"] = action.commandCode;
+        if (action.commandName)
+            json["commandName"] = action.commandName;
+        return json;
+    }
+    if (action.kind == ACTION_SYS_COMMAND) {
+        json["command"] = Utf8(CommandText(action.commandCode));
+        if (!target.empty())
+            json["target"] = target;
+        if (!parameters.empty())
+            json["parameters"] = parameters;
+        if (!startIn.empty())
+            json["startIn"] = startIn;
+        if (action.commandName != DefaultCommandName(action.commandCode))
+            json["commandName"] = action.commandName;
+        return json;
+    }
+    // A kind the system does not run: every field, as stored.
+    json["kind"] = action.kind;
+    json["target"] = target;
+    json["parameters"] = parameters;
+    json["startIn"] = startIn;
+    json["commandCode"] = action.commandCode;
+    json["commandName"] = action.commandName;
+    return json;
+}
+
+} // namespace
+
+std::string WriteHotkeyFile(const HotkeyArray& hotkeys, const ActionArray& actions) {
+    Json list = Json::array();
+    for (UINT i = 0; i < hotkeys.Count(); ++i) {
+        const HotkeyRecord& hotkey = hotkeys.At(i);
+        Json json = Json::object();
+        json["title"] = FieldText(hotkey.title, HOTKEY_TEXT_CHARS);
+        json["description"] = FieldText(hotkey.description, HOTKEY_TEXT_CHARS);
+        json["keys"] = Utf8(HotkeyText(hotkey.modifiers, hotkey.virtualKey));
+        json["enabled"] = hotkey.enabled != 0;
+        json["runSequentially"] = hotkey.runSequentially != 0;
+        if (hotkey.modifiers & ~KNOWN_MODIFIERS)
+            json["modifierBits"] = hotkey.modifiers;
+        if (hotkey.enabled > 1)
+            json["enabledByte"] = hotkey.enabled;
+        if (hotkey.runSequentially > 1)
+            json["runSequentiallyByte"] = hotkey.runSequentially;
+        if (hotkey.reserved[0] || hotkey.reserved[1])
+            json["reserved"] = Json::array({hotkey.reserved[0], hotkey.reserved[1]});
+        Json list_actions = Json::array();
+        for (UINT a = 0; a < actions.Count(); ++a) {
+            if (actions.At(a).owner == i)
+                list_actions.push_back(ActionJson(actions.At(a)));
+        }
+        json["actions"] = list_actions;
+        list.push_back(json);
+    }
+    Json file = Json::object();
+    file["pendrix"] = HOTKEY_FILE_VERSION;
+    file["hotkeys"] = list;
+    return file.dump(2) + "\n";
+}
+
+namespace {
+
+// Where a value sits in the file, for messages: "hotkey 2, action 1".
+struct Place {
+    std::string where;
+    [[noreturn]] void Fail(const std::string& what) const {
+        throw HotkeyFileError(where.empty() ? what : where + ": " + what);
+    }
+};
+
+void OnlyMembers(const Json& object, std::initializer_list<const char*> allowed,
+                 const Place& place) {
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        bool known = false;
+        for (const char* name : allowed)
+            known = known || it.key() == name;
+        if (!known)
+            place.Fail("unknown member \"" + it.key() + "\"");
+    }
+}
+
+std::string Text(const Json& object, const char* name, const Place& place, bool required) {
+    auto it = object.find(name);
+    if (it == object.end()) {
+        if (required)
+            place.Fail(std::string("\"") + name + "\" is missing");
+        return std::string();
+    }
+    if (!it->is_string())
+        place.Fail(std::string("\"") + name + "\" must be a text");
+    return it->get<std::string>();
+}
+
+bool Flag(const Json& object, const char* name, bool fallback, const Place& place) {
+    auto it = object.find(name);
+    if (it == object.end())
+        return fallback;
+    if (!it->is_boolean())
+        place.Fail(std::string("\"") + name + "\" must be true or false");
+    return it->get<bool>();
+}
+
+UINT Number(const Json& object, const char* name, UINT limit, UINT fallback, const Place& place) {
+    auto it = object.find(name);
+    if (it == object.end())
+        return fallback;
+    if (!it->is_number_unsigned() || it->get<unsigned long long>() > limit)
+        place.Fail(std::string("\"") + name + "\" must be a whole number from 0 to " +
+                   std::to_string(limit));
+    return static_cast<UINT>(it->get<unsigned long long>());
+}
+
+void PutText(wchar_t* field, UINT width, const char* name, const std::string& utf8,
+             const Place& place) {
+    std::wstring text;
+    try {
+        text = Wide(utf8);
+    } catch (const HotkeyFileError&) {
+        place.Fail(std::string("\"") + name + "\" is not valid UTF-8");
+    }
+    if (text.find(L'\0') != std::wstring::npos)
+        place.Fail(std::string("\"") + name + "\" holds a NUL character");
+    if (text.size() > width - 1)
+        place.Fail(std::string("\"") + name + "\" is " + std::to_string(text.size()) +
+                   " characters long; the field holds at most " + std::to_string(width - 1));
+    CopyBoundedText(field, width, text.c_str());
+}
+
+ActionRecord ReadAction(const Json& json, UINT owner, const Place& place) {
+    if (!json.is_object())
+        place.Fail("an action must be an object");
+    ActionRecord action = {};
+    action.owner = owner;
+    const bool open = json.contains("open");
+    const bool command = json.contains("command");
+    const bool kind = json.contains("kind");
+    if (open + command + kind != 1)
+        place.Fail("an action has exactly one of \"open\", \"command\" or \"kind\"");
+    if (open) {
+        OnlyMembers(json, {"open", "parameters", "startIn", "commandCode", "commandName"}, place);
+        action.kind = ACTION_FILE_URL;
+        PutText(action.target, ACTION_PATH_CHARS, "open", Text(json, "open", place, true), place);
+        action.commandCode = Number(json, "commandCode", 0xFFFFFFFF, 0, place);
+        action.commandName = Number(json, "commandName", 0xFFFFFFFF, 0, place);
+    } else if (command) {
+        OnlyMembers(json, {"command", "target", "parameters", "startIn", "commandName"}, place);
+        action.kind = ACTION_SYS_COMMAND;
+        const std::string name = Text(json, "command", place, true);
+        if (!ParseCommandText(Wide(name), &action.commandCode))
+            place.Fail("unknown command \"" + name + "\"");
+        PutText(action.target, ACTION_PATH_CHARS, "target", Text(json, "target", place, false),
+                place);
+        action.commandName =
+            Number(json, "commandName", 0xFFFFFFFF, DefaultCommandName(action.commandCode), place);
+    } else {
+        OnlyMembers(json, {"kind", "target", "parameters", "startIn", "commandCode", "commandName"},
+                    place);
+        action.kind = Number(json, "kind", 0xFFFFFFFF, 0, place);
+        if (action.kind == ACTION_FILE_URL || action.kind == ACTION_SYS_COMMAND)
+            place.Fail("\"kind\" 0 and 1 are written as \"open\" and \"command\"");
+        PutText(action.target, ACTION_PATH_CHARS, "target", Text(json, "target", place, false),
+                place);
+        action.commandCode = Number(json, "commandCode", 0xFFFFFFFF, 0, place);
+        action.commandName = Number(json, "commandName", 0xFFFFFFFF, 0, place);
+    }
+    PutText(action.parameters, ACTION_PARAMETERS_CHARS, "parameters",
+            Text(json, "parameters", place, false), place);
+    PutText(action.startIn, ACTION_PATH_CHARS, "startIn", Text(json, "startIn", place, false),
+            place);
+    return action;
+}
+
+HotkeyRecord ReadHotkey(const Json& json, const Place& place) {
+    if (!json.is_object())
+        place.Fail("a hotkey must be an object");
+    OnlyMembers(json,
+                {"title", "description", "keys", "enabled", "runSequentially", "actions",
+                 "modifierBits", "enabledByte", "runSequentiallyByte", "reserved"},
+                place);
+    HotkeyRecord hotkey = {};
+    PutText(hotkey.title, HOTKEY_TEXT_CHARS, "title", Text(json, "title", place, false), place);
+    PutText(hotkey.description, HOTKEY_TEXT_CHARS, "description",
+            Text(json, "description", place, false), place);
+    const std::string keys = Text(json, "keys", place, true);
+    std::wstring problem;
+    if (!ParseHotkeyText(Wide(keys), &hotkey.modifiers, &hotkey.virtualKey, &problem))
+        place.Fail("\"keys\" \"" + keys + "\": " + Utf8(problem));
+    hotkey.modifiers = Number(json, "modifierBits", 0xFFFFFFFF, hotkey.modifiers, place);
+    hotkey.enabled = static_cast<BYTE>(
+        Number(json, "enabledByte", 255, Flag(json, "enabled", true, place) ? 1 : 0, place));
+    hotkey.runSequentially =
+        static_cast<BYTE>(Number(json, "runSequentiallyByte", 255,
+                                 Flag(json, "runSequentially", false, place) ? 1 : 0, place));
+    auto reserved = json.find("reserved");
+    if (reserved != json.end()) {
+        if (!reserved->is_array() || reserved->size() != 2)
+            place.Fail("\"reserved\" must be two whole numbers from 0 to 255");
+        for (int b = 0; b < 2; ++b) {
+            const Json& value = (*reserved)[static_cast<size_t>(b)];
+            if (!value.is_number_unsigned() || value.get<unsigned long long>() > 255)
+                place.Fail("\"reserved\" must be two whole numbers from 0 to 255");
+            hotkey.reserved[b] = static_cast<BYTE>(value.get<unsigned long long>());
+        }
+    }
+    return hotkey;
+}
+
+// "line 3, column 7" of a byte offset.
+std::string LineAndColumn(const std::string& text, size_t offset) {
+    size_t line = 1, column = 1;
+    for (size_t i = 0; i < offset && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            ++column; // characters, not UTF-8 bytes
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+} // namespace
+
+void ReadHotkeyFile(const std::string& text, HotkeyArray* hotkeys, ActionArray* actions) {
+    size_t first = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; // a byte-order mark
+    if (text.find_first_not_of(" \t\r\n", first) == std::string::npos)
+        throw HotkeyFileError("the file is empty");
+    Json file;
+    try {
+        file = Json::parse(text.begin() + static_cast<std::ptrdiff_t>(first), text.end());
+    } catch (const Json::parse_error& error) {
+        std::string reason = error.what();
+        const size_t colon = reason.find(": ", reason.find("column"));
+        if (colon != std::string::npos)
+            reason = reason.substr(colon + 2);
+        const size_t offset = error.byte > 0 ? first + error.byte - 1 : first;
+        throw HotkeyFileError(LineAndColumn(text, offset) + ": " + reason);
+    }
+    const Place top;
+    if (!file.is_object())
+        top.Fail("the file must hold one object with \"pendrix\" and \"hotkeys\"");
+    OnlyMembers(file, {"pendrix", "hotkeys"}, top);
+    auto version = file.find("pendrix");
+    if (version == file.end() || !version->is_number_integer() ||
+        version->get<long long>() != HOTKEY_FILE_VERSION)
+        top.Fail("\"pendrix\" must be 1, the version of this format");
+    auto list = file.find("hotkeys");
+    if (list == file.end() || !list->is_array())
+        top.Fail("\"hotkeys\" must be a list");
+    UINT number = 0;
+    for (const Json& json : *list) {
+        ++number;
+        Place place{"hotkey " + std::to_string(number)};
+        hotkeys->Append(ReadHotkey(json, place));
+        auto acts = json.find("actions");
+        if (acts == json.end())
+            continue;
+        if (!acts->is_array())
+            place.Fail("\"actions\" must be a list");
+        UINT n = 0;
+        for (const Json& action : *acts) {
+            ++n;
+            Place at{place.where + ", action " + std::to_string(n)};
+            actions->Append(ReadAction(action, number - 1, at));
+        }
+    }
+}

@@ -1,0 +1,391 @@
+// pendrix.exe: the list of hotkeys from a console. Lists, backs up,
+// restores and moves it, and asks the running agent to reload or to run one.
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "agent_link.h"
+#include "agent_protocol.h"
+#include "catalogue.h"
+#include "console.h"
+#include "hotkey_file.h"
+#include "key_text.h"
+#include "store.h"
+
+namespace {
+
+const int EXIT_OK = 0;
+const int EXIT_FAILED = 1;
+const int EXIT_USAGE = 2;
+const wchar_t VERSION_TEXT[] = L"pendrix 1.2.0\n";
+const UINT HOTKEY_ID_BASE = 0x2000; // the agent registers hotkey i as 0x2000 + i
+const UINT KNOWN_MODIFIERS = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN;
+
+const wchar_t USAGE[] =
+    L"Usage:\n"
+    L"  pendrix list                  show every hotkey and its actions\n"
+    L"  pendrix export FILE           write the whole list to FILE as JSON (- for the output)\n"
+    L"  pendrix import FILE           replace the list with FILE's\n"
+    L"  pendrix import --merge FILE   add FILE's hotkeys whose keys the list does not use yet\n"
+    L"  pendrix reload                make the running agent load the list again\n"
+    L"  pendrix enable N              turn hotkey N on (N as \"list\" numbers them)\n"
+    L"  pendrix disable N             turn hotkey N off\n"
+    L"  pendrix run N                 run hotkey N's actions in the running agent\n"
+    L"  pendrix --help | --version\n"
+    L"Exit status: 0 done, 1 failed, 2 bad usage.\n";
+
+int BadUsage(const std::wstring& problem) {
+    PrintError(problem + L"\n" + USAGE);
+    return EXIT_USAGE;
+}
+
+int Failed(const std::wstring& message) {
+    PrintError(message + L"\n");
+    return EXIT_FAILED;
+}
+
+std::wstring Text(const wchar_t* field, UINT width) {
+    UINT length = 0;
+    while (length < width && field[length])
+        ++length;
+    return std::wstring(field, length);
+}
+
+std::wstring Title(const HotkeyRecord& hotkey) {
+    return Text(hotkey.title, HOTKEY_TEXT_CHARS);
+}
+
+std::wstring Keys(const HotkeyRecord& hotkey) {
+    return HotkeyText(hotkey.modifiers, hotkey.virtualKey);
+}
+
+// The list as stored. Where nothing is stored yet, the defaults that the
+// agent or the dialog would write, without writing them.
+void ReadStore(HotkeyArray* hotkeys, ActionArray* actions) {
+    store_detail::StoreLock lock;
+    if (store_detail::JudgeStoreRoot() == store_detail::ROOT_CURRENT)
+        LoadStore(nullptr, *hotkeys, *actions);
+    else
+        AddDefaultHotkeys(*hotkeys, *actions);
+}
+
+bool WriteStore(const HotkeyArray& hotkeys, const ActionArray& actions) {
+    store_detail::StoreLock lock;
+    if (store_detail::JudgeStoreRoot() == store_detail::ROOT_OUTDATED)
+        store_detail::DeleteStoreTree();
+    if (!store_detail::CreateStoreRootWithVersion())
+        return false;
+    SaveStore(hotkeys, actions);
+    return true;
+}
+
+bool ParsePosition(const std::wstring& text, UINT count, UINT* index) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return false;
+    const UINT number = static_cast<UINT>(_wtoi(text.c_str()));
+    if (number < 1 || number > count)
+        return false;
+    *index = number - 1;
+    return true;
+}
+
+std::wstring Named(UINT index, const HotkeyRecord& hotkey) {
+    return L"hotkey " + std::to_wstring(index + 1) + L" \"" + Title(hotkey) + L"\" (" +
+           Keys(hotkey) + L")";
+}
+
+// After a reload: every hotkey that was to be on and that the agent had to
+// turn off, because another program holds its keys.
+std::vector<UINT> RefusedSince(const HotkeyArray& written) {
+    HotkeyArray now;
+    ActionArray actions;
+    ReadStore(&now, &actions);
+    std::vector<UINT> refused;
+    for (UINT i = 0; i < written.Count() && i < now.Count(); ++i) {
+        if (written.At(i).enabled == 1 && now.At(i).enabled == 0)
+            refused.push_back(i);
+    }
+    return refused;
+}
+
+// Tells the agent and reports what it could not register; false when some
+// hotkey was refused.
+bool ReloadAndReport(const HotkeyArray& written) {
+    switch (ReloadAgent()) {
+    case ReloadResult::NoAgent:
+        PrintOut(L"No agent is running: the hotkeys work once it starts.\n");
+        return true;
+    case ReloadResult::Queued:
+        PrintOut(L"The agent is busy; it reloads the list as soon as it can.\n");
+        return true;
+    case ReloadResult::Reloaded:
+    default:
+        break;
+    }
+    const std::vector<UINT> refused = RefusedSince(written);
+    for (UINT i : refused)
+        PrintError(L"could not register " + Named(i, written.At(i)) +
+                   L": another program uses these keys, so it is stored disabled.\n");
+    if (refused.empty())
+        PrintOut(L"The agent reloaded the list.\n");
+    return refused.empty();
+}
+
+bool RefuseWhileDialogOpen() {
+    if (!ConfigurationDialogOpen())
+        return false;
+    PrintError(L"a configuration dialog is open, and it would write its own list over this "
+               L"change when it closes: close it and try again.\n");
+    return true;
+}
+
+// --- commands -----------------------------------------------------------
+
+std::wstring ActionLine(const ActionRecord& action) {
+    if (action.kind == ACTION_FILE_URL) {
+        std::wstring line = L"open " + Text(action.target, ACTION_PATH_CHARS);
+        const std::wstring parameters = Text(action.parameters, ACTION_PARAMETERS_CHARS);
+        const std::wstring startIn = Text(action.startIn, ACTION_PATH_CHARS);
+        if (!parameters.empty())
+            line += L" " + parameters;
+        if (!startIn.empty())
+            line += L"  (in " + startIn + L")";
+        return line;
+    }
+    if (action.kind == ACTION_SYS_COMMAND)
+        return L"command " + CommandText(action.commandCode);
+    return L"kind " + std::to_wstring(action.kind) + L" (not run)";
+}
+
+int List() {
+    HotkeyArray hotkeys;
+    ActionArray actions;
+    ReadStore(&hotkeys, &actions);
+    const size_t digits = std::to_wstring(hotkeys.Count()).size();
+    size_t keysWidth = 0;
+    for (UINT i = 0; i < hotkeys.Count(); ++i)
+        keysWidth = std::max(keysWidth, Keys(hotkeys.At(i)).size());
+    std::wstring text;
+    for (UINT i = 0; i < hotkeys.Count(); ++i) {
+        const HotkeyRecord& hotkey = hotkeys.At(i);
+        std::wstring number = std::to_wstring(i + 1);
+        std::wstring keys = Keys(hotkey);
+        text += std::wstring(digits - number.size(), L' ') + number + L"  " +
+                (hotkey.enabled ? L"on " : L"off") + L"  " + keys +
+                std::wstring(keysWidth - keys.size(), L' ') + L"  " + Title(hotkey) + L"\n";
+        for (UINT a = 0; a < actions.Count(); ++a) {
+            if (actions.At(a).owner == i)
+                text += std::wstring(digits + 7, L' ') + ActionLine(actions.At(a)) + L"\n";
+        }
+    }
+    if (hotkeys.Count() == 0)
+        text = L"The list has no hotkeys.\n";
+    PrintOut(text);
+    return EXIT_OK;
+}
+
+int Export(const std::wstring& path) {
+    HotkeyArray hotkeys;
+    ActionArray actions;
+    ReadStore(&hotkeys, &actions);
+    const std::string file = WriteHotkeyFile(hotkeys, actions);
+    if (path == L"-")
+        return WriteOutBytes(file) ? EXIT_OK : Failed(L"could not write to the output");
+    // Written beside the target and moved over it, so a failed export never
+    // leaves half a backup behind.
+    const std::wstring temporary = path + L".pendrix-new";
+    HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return Failed(L"cannot write " + path + L" (error " + std::to_wstring(GetLastError()) +
+                      L")");
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(handle, file.data(), static_cast<DWORD>(file.size()), &written, nullptr) &&
+        written == file.size() && FlushFileBuffers(handle);
+    CloseHandle(handle);
+    if (!ok || !MoveFileExW(temporary.c_str(), path.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temporary.c_str());
+        return Failed(L"cannot write " + path);
+    }
+    PrintOut(L"Exported " + std::to_wstring(hotkeys.Count()) + L" hotkeys with " +
+             std::to_wstring(actions.Count()) + L" actions to " + path + L".\n");
+    return EXIT_OK;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    char buffer[65536];
+    DWORD read = 0;
+    bool ok = true;
+    while ((ok = ReadFile(handle, buffer, sizeof buffer, &read, nullptr) != FALSE) && read > 0)
+        bytes->append(buffer, read);
+    CloseHandle(handle);
+    return ok;
+}
+
+bool SameCombination(const HotkeyRecord& a, const HotkeyRecord& b) {
+    return (a.modifiers & KNOWN_MODIFIERS) == (b.modifiers & KNOWN_MODIFIERS) &&
+           a.virtualKey == b.virtualKey;
+}
+
+int Import(const std::wstring& path, bool merge) {
+    if (RefuseWhileDialogOpen())
+        return EXIT_FAILED;
+    std::string bytes;
+    if (!ReadWholeFile(path, &bytes))
+        return Failed(L"cannot read " + path + L" (error " + std::to_wstring(GetLastError()) +
+                      L")");
+    HotkeyArray fileHotkeys;
+    ActionArray fileActions;
+    try {
+        ReadHotkeyFile(bytes, &fileHotkeys, &fileActions);
+    } catch (const HotkeyFileError& error) {
+        return Failed(path + L": " + Wide(error.what()) + L"\nNothing was imported.");
+    }
+
+    HotkeyArray hotkeys;
+    ActionArray actions;
+    UINT added = 0, addedActions = 0;
+    if (merge) {
+        ReadStore(&hotkeys, &actions);
+        for (UINT i = 0; i < fileHotkeys.Count(); ++i) {
+            const HotkeyRecord& candidate = fileHotkeys.At(i);
+            bool taken = false;
+            for (UINT h = 0; h < hotkeys.Count() && !taken; ++h)
+                taken = SameCombination(hotkeys.At(h), candidate);
+            if (taken) {
+                PrintOut(L"Skipped " + Named(i, candidate) + L": the list already has " +
+                         Keys(candidate) + L".\n");
+                continue;
+            }
+            const UINT owner = hotkeys.Count();
+            hotkeys.Append(candidate);
+            ++added;
+            for (UINT a = 0; a < fileActions.Count(); ++a) {
+                if (fileActions.At(a).owner != i)
+                    continue;
+                ActionRecord action = fileActions.At(a);
+                action.owner = owner;
+                actions.Append(action);
+                ++addedActions;
+            }
+        }
+    } else {
+        for (UINT i = 0; i < fileHotkeys.Count(); ++i)
+            hotkeys.Append(fileHotkeys.At(i));
+        for (UINT a = 0; a < fileActions.Count(); ++a)
+            actions.Append(fileActions.At(a));
+        added = hotkeys.Count();
+        addedActions = actions.Count();
+    }
+    if (!WriteStore(hotkeys, actions))
+        return Failed(L"cannot write the list to the registry");
+    PrintOut((merge ? L"Added " : L"Imported ") + std::to_wstring(added) + L" hotkeys with " +
+             std::to_wstring(addedActions) + L" actions from " + path + L".\n");
+    return ReloadAndReport(hotkeys) ? EXIT_OK : EXIT_FAILED;
+}
+
+int Reload() {
+    switch (ReloadAgent()) {
+    case ReloadResult::Reloaded:
+        PrintOut(L"The agent reloaded the list.\n");
+        return EXIT_OK;
+    case ReloadResult::Queued:
+        PrintOut(L"The agent is busy; it reloads the list as soon as it can.\n");
+        return EXIT_OK;
+    case ReloadResult::NoAgent:
+    default:
+        return Failed(L"no agent is running");
+    }
+}
+
+int SetEnabled(const std::wstring& position, bool enable) {
+    if (RefuseWhileDialogOpen())
+        return EXIT_FAILED;
+    HotkeyArray hotkeys;
+    ActionArray actions;
+    ReadStore(&hotkeys, &actions);
+    UINT index = 0;
+    if (!ParsePosition(position, hotkeys.Count(), &index))
+        return Failed(L"there is no hotkey " + position + L"; the list has " +
+                      std::to_wstring(hotkeys.Count()));
+    hotkeys.At(index).enabled = enable ? 1 : 0;
+    if (!WriteStore(hotkeys, actions))
+        return Failed(L"cannot write the list to the registry");
+    PrintOut(std::wstring(enable ? L"Enabled " : L"Disabled ") + Named(index, hotkeys.At(index)) +
+             L".\n");
+    return ReloadAndReport(hotkeys) ? EXIT_OK : EXIT_FAILED;
+}
+
+// The agent runs it as it runs a press: by the combination the message
+// carries, which must be one it has registered.
+int Run(const std::wstring& position) {
+    HotkeyArray hotkeys;
+    ActionArray actions;
+    ReadStore(&hotkeys, &actions);
+    UINT index = 0;
+    if (!ParsePosition(position, hotkeys.Count(), &index))
+        return Failed(L"there is no hotkey " + position + L"; the list has " +
+                      std::to_wstring(hotkeys.Count()));
+    const HotkeyRecord& hotkey = hotkeys.At(index);
+    if (hotkey.enabled != 1)
+        return Failed(Named(index, hotkey) + L" is disabled: turn it on first (pendrix enable " +
+                      position + L")");
+    HWND agent = FindAgent();
+    if (!agent)
+        return Failed(L"no agent is running");
+    const LPARAM combination =
+        MAKELPARAM(hotkey.modifiers & KNOWN_MODIFIERS, hotkey.virtualKey & 0xFFFF);
+    if (!PostMessageW(agent, WM_HOTKEY, HOTKEY_ID_BASE + index, combination))
+        return Failed(L"the agent did not take the request");
+    PrintOut(L"Running " + Named(index, hotkey) + L".\n");
+    return EXIT_OK;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::wstring> args(argv + 1, argv + argc);
+    if (args.empty())
+        return BadUsage(L"no command given");
+    const std::wstring& command = args[0];
+    const size_t operands = args.size() - 1;
+    if (command == L"--help" || command == L"-h" || command == L"/?") {
+        PrintOut(USAGE);
+        return EXIT_OK;
+    }
+    if (command == L"--version") {
+        PrintOut(VERSION_TEXT);
+        return EXIT_OK;
+    }
+    try {
+        if (command == L"list" && operands == 0)
+            return List();
+        if (command == L"export" && operands == 1)
+            return Export(args[1]);
+        if (command == L"import" && operands == 1 && args[1] != L"--merge")
+            return Import(args[1], false);
+        if (command == L"import" && operands == 2 && args[1] == L"--merge")
+            return Import(args[2], true);
+        if (command == L"reload" && operands == 0)
+            return Reload();
+        if ((command == L"enable" || command == L"disable") && operands == 1)
+            return SetEnabled(args[1], command == L"enable");
+        if (command == L"run" && operands == 1)
+            return Run(args[1]);
+    } catch (const std::exception& error) {
+        return Failed(Wide(error.what()));
+    }
+    if (command == L"list" || command == L"export" || command == L"import" ||
+        command == L"reload" || command == L"enable" || command == L"disable" || command == L"run")
+        return BadUsage(L"wrong arguments for \"" + command + L"\"");
+    return BadUsage(L"unknown command \"" + command + L"\"");
+}

@@ -1,0 +1,414 @@
+// The pendrix console tool, run as a real program against the real registry
+// and, where it talks to one, the real agent.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "agent_harness.h"
+#include "catalogue.h"
+#include "dialog_driver.h"
+#include "store.h"
+#include "test_registry.h"
+
+namespace {
+
+const UINT CTRL_ALT = MOD_CONTROL | MOD_ALT;
+
+struct ToolRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string out; // the bytes the tool wrote
+    std::string err;
+    std::wstring Out() const { return Decode(out); }
+    std::wstring Err() const { return Decode(err); }
+    static std::wstring Decode(const std::string& utf8) {
+        if (utf8.empty())
+            return std::wstring();
+        std::wstring text(utf8.size(), L'\0');
+        text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(),
+                                                            static_cast<int>(utf8.size()), &text[0],
+                                                            static_cast<int>(text.size()))));
+        return text;
+    }
+};
+
+std::string ReadBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+class Tool : public AgentTest {
+  protected:
+    // Runs pendrix.exe with its output and errors going to files.
+    ToolRun Pendrix(const std::wstring& arguments) {
+        ToolRun run;
+        // Files of their own for each run: Wine may close a finished
+        // program's handles a moment after it reports its end.
+        const std::wstring run_number = std::to_wstring(++runs_);
+        const std::wstring outPath = installFolder_ + L"out" + run_number + L".txt";
+        const std::wstring errPath = installFolder_ + L"err" + run_number + L".txt";
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                 CREATE_ALWAYS, 0, nullptr);
+        HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                 CREATE_ALWAYS, 0, nullptr);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = out;
+        startup.hStdError = err;
+        const std::wstring program = TestProgramFolder() + L"pendrix.exe";
+        std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                           CREATE_NO_WINDOW, nullptr, installFolder_.c_str(), &startup, &process)) {
+            if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT)
+                TerminateProcess(process.hProcess, 0xDEAD);
+            GetExitCodeProcess(process.hProcess, &run.exitCode);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        CloseHandle(out);
+        CloseHandle(err);
+        run.out = ReadBytes(outPath);
+        run.err = ReadBytes(errPath);
+        return run;
+    }
+    std::wstring File(const wchar_t* name) { return installFolder_ + name; }
+    int runs_ = 0;
+    std::wstring Quoted(const wchar_t* name) { return L"\"" + File(name) + L"\""; }
+
+    // Exports, replaces the store with something else, imports: the store
+    // must come back byte for byte, and a second export must match the first.
+    void ExpectRoundTrip() {
+        const auto before = SnapshotStore();
+        ToolRun exported = Pendrix(L"export " + Quoted(L"list.json"));
+        ASSERT_EQ(0u, exported.exitCode) << exported.Err().c_str();
+        const std::string file = ReadBytes(File(L"list.json"));
+        Hotkeys other;
+        Actions none;
+        other.Append(MakeHotkey(L"Other", CTRL_ALT, VK_F2));
+        WriteStore(other, none);
+        ToolRun imported = Pendrix(L"import " + Quoted(L"list.json"));
+        ASSERT_EQ(0u, imported.exitCode) << imported.Err().c_str();
+        EXPECT_TRUE(before == SnapshotStore()) << "the store came back byte for byte";
+        ToolRun again = Pendrix(L"export -");
+        ASSERT_EQ(0u, again.exitCode);
+        EXPECT_EQ(file, again.out) << "the same store gives the same bytes, to a file or a pipe";
+    }
+};
+
+ActionRecord OpenAction(UINT owner, const wchar_t* target, const wchar_t* parameters = L"",
+                        const wchar_t* startIn = L"") {
+    ActionRecord action = {};
+    action.owner = owner;
+    action.kind = ACTION_FILE_URL;
+    CopyBoundedText(action.target, ACTION_PATH_CHARS, target);
+    CopyBoundedText(action.parameters, ACTION_PARAMETERS_CHARS, parameters);
+    CopyBoundedText(action.startIn, ACTION_PATH_CHARS, startIn);
+    return action;
+}
+
+} // namespace
+
+TEST_F(Tool, ListsTheDefaultsAndAnswersHelpVersionAndBadUsage) {
+    ToolRun list = Pendrix(L"list");
+    ASSERT_EQ(0u, list.exitCode) << list.Err().c_str();
+    EXPECT_EQ(L"1  on   ALT + Ctrl + F7                 Configure Pendrix\r\n"
+              L"        command Configure Pendrix\r\n"
+              L"2  on   Ctrl + Shift + I                Internet Explorer\r\n"
+              L"        open about:blank\r\n"
+              L"3  on   Ctrl + Shift + C                Calculator\r\n"
+              L"        open calc.exe\r\n"
+              L"4  on   Ctrl + Shift + M                Media Player\r\n"
+              L"        open wmplayer.exe\r\n"
+              L"5  on   Ctrl + Shift + G                Pendrix Website\r\n"
+              L"        open https://www.ostrand.example/?id=pendrix\r\n"
+              L"6  off  ALT + Ctrl + Shift + Backspace  Shutdown System\r\n"
+              L"        command Shutdown\r\n",
+              list.Out());
+    EXPECT_TRUE(SnapshotStore().empty()) << "listing writes nothing, not even the defaults";
+
+    EXPECT_EQ(0u, Pendrix(L"--help").exitCode);
+    ToolRun version = Pendrix(L"--version");
+    EXPECT_EQ(0u, version.exitCode);
+    EXPECT_EQ("pendrix 1.2.0\r\n", version.out);
+    EXPECT_EQ(2u, Pendrix(L"").exitCode);
+    ToolRun unknown = Pendrix(L"lsit");
+    EXPECT_EQ(2u, unknown.exitCode);
+    EXPECT_NE(std::wstring::npos, unknown.Err().find(L"unknown command \"lsit\""));
+    EXPECT_EQ(2u, Pendrix(L"export").exitCode);
+    EXPECT_EQ(2u, Pendrix(L"import --merge").exitCode);
+    ToolRun missing = Pendrix(L"enable 9");
+    EXPECT_EQ(1u, missing.exitCode);
+    EXPECT_NE(std::wstring::npos, missing.Err().find(L"there is no hotkey 9; the list has 6"));
+}
+
+TEST_F(Tool, ExportAndImportGiveBackTheStoreByteForByte) {
+    {
+        SCOPED_TRACE("the defaults");
+        Hotkeys hotkeys;
+        Actions actions;
+        AddDefaultHotkeys(hotkeys, actions);
+        WriteStore(hotkeys, actions);
+        ExpectRoundTrip();
+    }
+    {
+        SCOPED_TRACE("every key with every modifier set, every command");
+        Hotkeys hotkeys;
+        Actions actions;
+        for (int row = 0; row < KEY_NAME_ROWS; ++row)
+            hotkeys.Append(MakeHotkey(L"k", static_cast<UINT>(row % 16), KeyNameTable[row].code));
+        hotkeys.Append(MakeHotkey(L"no row", MOD_WIN, 0x59)); // "Key 0x59"
+        hotkeys.Append(MakeHotkey(L"high", MOD_ALT, 0x1234ABCD));
+        for (int row = 0; row < SYSTEM_COMMAND_ROWS; ++row) {
+            ActionRecord action =
+                CommandAction(static_cast<UINT>(row % 7), SystemCommandTable[row].code);
+            action.commandName = static_cast<UINT>(row); // as the dialog writes it
+            actions.Append(action);
+        }
+        actions.Append(CommandAction(8, 0x0B03)); // a code without a row
+        WriteStore(hotkeys, actions);
+        ExpectRoundTrip();
+    }
+    {
+        SCOPED_TRACE("values the dialogs never make");
+        Hotkeys hotkeys;
+        Actions actions;
+        HotkeyRecord odd =
+            MakeHotkey(L"Odd é \xD83D\xDE00 \"quoted\" \\", CTRL_ALT | 0x4000, 'K', 2, 3);
+        odd.reserved[0] = 0xAB;
+        odd.reserved[1] = 0x01;
+        hotkeys.Append(odd);
+        hotkeys.Append(MakeHotkey(L"", 0, VK_F9, 0, 0));
+        ActionRecord unknown = OpenAction(0, L"C:\\x y\\z.exe", L"--a \"b\"", L"C:\\w");
+        unknown.kind = 7;
+        unknown.commandCode = 0x0F00;
+        unknown.commandName = 99;
+        actions.Append(unknown);
+        ActionRecord open = OpenAction(0, L"%USERPROFILE%\\todo.txt", L"", L"%TEMP%");
+        open.commandCode = 5;
+        open.commandName = 123456;
+        actions.Append(open);
+        ActionRecord command = CommandAction(1, 0x0A05);
+        CopyBoundedText(command.target, ACTION_PATH_CHARS, L"left over");
+        command.commandName = 77;
+        actions.Append(command);
+        WriteStore(hotkeys, actions);
+        ExpectRoundTrip();
+        const std::string file = ReadBytes(File(L"list.json"));
+        EXPECT_NE(std::string::npos, file.find("\"enabledByte\": 2"));
+        EXPECT_NE(std::string::npos,
+                  file.find("\"reserved\": [\n        171,\n        1\n      ]"));
+        EXPECT_NE(std::string::npos, file.find("\"kind\": 7"));
+        EXPECT_NE(std::string::npos, file.find("Odd \xC3\xA9 \xF0\x9F\x98\x80")) << "UTF-8";
+        EXPECT_EQ(std::string::npos, file.find("\"enabledByte\": 0")) << "only where they occur";
+    }
+}
+
+TEST_F(Tool, AHandWrittenFileInTheDocumentedFormGivesItsRecords) {
+    WriteBytes(File(L"hand.json"), R"({
+  "pendrix": 1,
+  "hotkeys": [
+    {
+      "title": "Sample Shortcut 2",
+      "description": "Internet Explorer",
+      "keys": "ctrl+shift+i",
+      "enabled": true,
+      "runSequentially": false,
+      "actions": [
+        { "open": "about:blank", "parameters": "", "startIn": "" },
+        { "command": "lock system" }
+      ]
+    },
+    { "title": "Wave", "keys": "WIN + ALT + Key 0x59", "enabled": false,
+      "runSequentially": true, "actions": [ { "command": "0x0F02" } ] }
+  ]
+})");
+    ToolRun run = Pendrix(L"import " + Quoted(L"hand.json"));
+    ASSERT_EQ(0u, run.exitCode) << run.Err().c_str();
+    std::vector<HotkeyRecord> hotkeys = StoredHotkeys();
+    ASSERT_EQ(2u, hotkeys.size());
+    EXPECT_STREQ(L"Sample Shortcut 2", hotkeys[0].title);
+    EXPECT_STREQ(L"Internet Explorer", hotkeys[0].description);
+    EXPECT_EQ(static_cast<UINT>(MOD_CONTROL | MOD_SHIFT), hotkeys[0].modifiers);
+    EXPECT_EQ(static_cast<UINT>('I'), hotkeys[0].virtualKey);
+    EXPECT_EQ(1, hotkeys[0].enabled);
+    EXPECT_EQ(0, hotkeys[0].runSequentially);
+    EXPECT_EQ(static_cast<UINT>(MOD_WIN | MOD_ALT), hotkeys[1].modifiers);
+    EXPECT_EQ(0x59u, hotkeys[1].virtualKey);
+    EXPECT_EQ(0, hotkeys[1].enabled);
+    EXPECT_EQ(1, hotkeys[1].runSequentially);
+    std::vector<BYTE> node = ReadValue(StorePath(L"HEADER\\0\\1"), L"node");
+    ASSERT_EQ(sizeof(ActionRecord), node.size());
+    ActionRecord lock;
+    memcpy(&lock, node.data(), sizeof lock);
+    EXPECT_EQ(ACTION_SYS_COMMAND, lock.kind);
+    EXPECT_EQ(0x0A0Bu, lock.commandCode) << "\"Lock System\", read without regard to case";
+    node = ReadValue(StorePath(L"HEADER\\0\\0"), L"node");
+    ActionRecord open;
+    memcpy(&open, node.data(), sizeof open);
+    EXPECT_STREQ(L"about:blank", open.target);
+}
+
+TEST_F(Tool, EveryBadFileIsRefusedWithItsPlaceAndLeavesTheStoreAlone) {
+    Hotkeys hotkeys;
+    Actions actions;
+    AddDefaultHotkeys(hotkeys, actions);
+    WriteStore(hotkeys, actions);
+    const auto before = SnapshotStore();
+    const std::string longTitle =
+        "{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + A\", \"title\": \"" +
+        std::string(40, 'x') + "\"}]}";
+    const struct {
+        const char* file;
+        const wchar_t* message;
+    } cases[] = {
+        {"", L"the file is empty"},
+        {"{\n  \"pendrix\": 1,\n  \"hotkeys\": [ { \"title\": \"A\", }\n]}", L"line 3, column"},
+        {"[1, 2]", L"the file must hold one object"},
+        {"{\"pendrix\": 2, \"hotkeys\": []}", L"\"pendrix\" must be 1"},
+        {"{\"pendrix\": 1, \"hotkeys\": {}}", L"\"hotkeys\" must be a list"},
+        {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + A\"}, {\"keys\": \"Ctrl + B\", "
+         "\"enabled\": \"yes\"}]}",
+         L"hotkey 2: \"enabled\" must be true or false"},
+        {longTitle.c_str(),
+         L"hotkey 1: \"title\" is 40 characters long; the field holds at most 31"},
+        {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + Shift + Foo\"}]}",
+         L"hotkey 1: \"keys\" \"Ctrl + Shift + Foo\": unknown key \"foo\""},
+        {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Hyper + A\"}]}",
+         L"unknown modifier \"hyper\""},
+        {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + A\", \"actions\": [{\"command\": "
+         "\"Lock Sytem\"}]}]}",
+         L"hotkey 1, action 1: unknown command \"Lock Sytem\""},
+        {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + A\", \"titel\": \"x\"}]}",
+         L"hotkey 1: unknown member \"titel\""},
+        {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + A\", \"actions\": [{\"open\": 5}]}]}",
+         L"hotkey 1, action 1: \"open\" must be a text"},
+    };
+    int n = 0;
+    for (const auto& bad : cases) {
+        SCOPED_TRACE(std::to_string(++n));
+        const std::wstring name = L"bad" + std::to_wstring(n) + L".json";
+        WriteBytes(File(name.c_str()), bad.file);
+        ToolRun run = Pendrix(L"import " + Quoted(name.c_str()));
+        EXPECT_EQ(1u, run.exitCode);
+        EXPECT_NE(std::wstring::npos, run.Err().find(bad.message)) << run.Err().c_str();
+        EXPECT_NE(std::wstring::npos, run.Err().find(L"Nothing was imported."));
+        EXPECT_TRUE(before == SnapshotStore()) << "the store is untouched";
+    }
+    ToolRun absent = Pendrix(L"import " + Quoted(L"no such file.json"));
+    EXPECT_EQ(1u, absent.exitCode);
+    EXPECT_NE(std::wstring::npos, absent.Err().find(L"cannot read"));
+    EXPECT_TRUE(before == SnapshotStore());
+}
+
+TEST_F(Tool, MergeSkipsKnownCombinationsAndAnOpenDialogRefusesImports) {
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Mine", CTRL_ALT, VK_F5));
+    actions.Append(OpenAction(0, L"mine.exe"));
+    WriteStore(hotkeys, actions);
+    WriteBytes(File(L"more.json"), R"({"pendrix": 1, "hotkeys": [
+      {"title": "Same keys", "keys": "Ctrl + ALT + F5", "actions": [{"open": "theirs.exe"}]},
+      {"title": "New", "keys": "Ctrl + ALT + F6", "actions": [{"open": "new.exe"}]}]})");
+    ToolRun merge = Pendrix(L"import --merge " + Quoted(L"more.json"));
+    ASSERT_EQ(0u, merge.exitCode) << merge.Err().c_str();
+    EXPECT_NE(std::wstring::npos,
+              merge.Out().find(L"Skipped hotkey 1 \"Same keys\" (ALT + Ctrl + F5): the list "
+                               L"already has ALT + Ctrl + F5."))
+        << merge.Out().c_str();
+    std::vector<HotkeyRecord> stored = StoredHotkeys();
+    ASSERT_EQ(2u, stored.size());
+    EXPECT_STREQ(L"Mine", stored[0].title);
+    EXPECT_STREQ(L"New", stored[1].title);
+    std::vector<BYTE> node = ReadValue(StorePath(L"HEADER\\1\\0"), L"node");
+    ASSERT_EQ(sizeof(ActionRecord), node.size());
+    EXPECT_STREQ(L"new.exe", reinterpret_cast<const ActionRecord*>(node.data())->target);
+
+    // With the real dialog open, nothing is written.
+    const auto before = SnapshotStore();
+    LibraryUnderTest library;
+    ConfigureRun dialog(library.configure());
+    ASSERT_NE(nullptr, dialog.WaitForDialog());
+    ToolRun refused = Pendrix(L"import " + Quoted(L"more.json"));
+    EXPECT_EQ(1u, refused.exitCode);
+    EXPECT_NE(std::wstring::npos, refused.Err().find(L"a configuration dialog is open"));
+    EXPECT_EQ(1u, Pendrix(L"disable 1").exitCode);
+    EXPECT_TRUE(before == SnapshotStore());
+}
+
+TEST_F(Tool, TheRunningAgentReloadsRunsAndReportsWhatItCouldNotRegister) {
+    Install(Library::None);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Old", CTRL_ALT, VK_F4));
+    WriteStore(hotkeys, actions);
+    ToolRun none = Pendrix(L"reload");
+    EXPECT_EQ(1u, none.exitCode);
+    EXPECT_NE(std::wstring::npos, none.Err().find(L"no agent is running"));
+    ASSERT_TRUE(Start());
+
+    // An imported hotkey fires at once; one whose keys are taken is named.
+    ASSERT_TRUE(RegisterHotKey(nullptr, 0xB301, CTRL_ALT, VK_F7));
+    Hotkeys next;
+    Actions nextActions;
+    next.Append(MakeHotkey(L"Imported", CTRL_ALT, VK_F6));
+    next.Append(MakeHotkey(L"Taken", CTRL_ALT, VK_F7));
+    nextActions.Append(ProbeAction(0, log_, L"imported"));
+    nextActions.Append(ProbeAction(1, log_, L"second"));
+    WriteStore(next, nextActions);
+    ASSERT_EQ(0u, Pendrix(L"export " + Quoted(L"next.json")).exitCode);
+    WriteStore(hotkeys, actions);
+    ASSERT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
+    ToolRun imported = Pendrix(L"import " + Quoted(L"next.json"));
+    UnregisterHotKey(nullptr, 0xB301);
+    EXPECT_EQ(1u, imported.exitCode);
+    EXPECT_NE(std::wstring::npos,
+              imported.Err().find(L"could not register hotkey 2 \"Taken\" (ALT + Ctrl + F7): "
+                                  L"another program uses these keys"))
+        << imported.Err().c_str();
+    PressCombination(CTRL_ALT, VK_F6);
+    EXPECT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"imported").size() == 1; }));
+
+    // run N: the agent runs it as a press; a disabled one is refused.
+    ToolRun run = Pendrix(L"run 1");
+    EXPECT_EQ(0u, run.exitCode) << run.Err().c_str();
+    EXPECT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"imported").size() == 2; }));
+    ToolRun disabled = Pendrix(L"run 2");
+    EXPECT_EQ(1u, disabled.exitCode);
+    EXPECT_NE(std::wstring::npos, disabled.Err().find(L"is disabled"));
+
+    // enable / disable reach the agent's registrations.
+    ToolRun enable = Pendrix(L"enable 2");
+    EXPECT_EQ(0u, enable.exitCode) << enable.Err().c_str();
+    EXPECT_TRUE(CombinationIsTaken(CTRL_ALT, VK_F7));
+    EXPECT_EQ(1, StoredHotkeys()[1].enabled);
+    EXPECT_EQ(0u, Pendrix(L"disable 1").exitCode);
+    EXPECT_FALSE(CombinationIsTaken(CTRL_ALT, VK_F6));
+    EXPECT_EQ(0, StoredHotkeys()[0].enabled);
+    ToolRun reload = Pendrix(L"reload");
+    EXPECT_EQ(0u, reload.exitCode);
+    EXPECT_EQ(L"The agent reloaded the list.\r\n", reload.Out());
+    EXPECT_TRUE(Alive());
+}
