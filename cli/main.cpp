@@ -116,7 +116,7 @@ std::vector<UINT> RefusedSince(const HotkeyArray& written) {
 bool ReloadAndReport(const HotkeyArray& written) {
     switch (ReloadAgent()) {
     case ReloadResult::NoAgent:
-        PrintOut(L"No agent is running: the hotkeys work once it starts.\n");
+        PrintOut(L"No agent is running: it reads the list when it starts.\n");
         return true;
     case ReloadResult::Queued:
         PrintOut(L"The agent is busy; it reloads the list as soon as it can.\n");

@@ -412,3 +412,36 @@ TEST_F(Tool, TheRunningAgentReloadsRunsAndReportsWhatItCouldNotRegister) {
     EXPECT_EQ(L"The agent reloaded the list.\r\n", reload.Out());
     EXPECT_TRUE(Alive());
 }
+
+TEST_F(Tool, AConsoleShowsEveryCharacterOfTheList) {
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Caf\x00E9 \x041C\x0438\x0440 \x4E2D", CTRL_ALT, VK_F9));
+    WriteStore(hotkeys, actions);
+    // A console of this test's own, which the tool inherits and writes to.
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    HANDLE screen =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, screen);
+    const std::wstring program = TestProgramFolder() + L"pendrix.exe";
+    std::wstring commandLine = L"\"" + program + L"\" list";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &process));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 60000));
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    wchar_t shown[200] = {};
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, shown, 199, COORD{0, 0}, &read);
+    CloseHandle(screen);
+    FreeConsole();
+    EXPECT_NE(std::wstring::npos,
+              std::wstring(shown, read)
+                  .find(L"1  on   ALT + Ctrl + F9  Caf\x00E9 \x041C\x0438\x0440 \x4E2D"))
+        << "the console got the title as it is";
+}
