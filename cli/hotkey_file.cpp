@@ -104,12 +104,12 @@ std::string WriteHotkeyFile(const HotkeyArray& hotkeys, const ActionArray& actio
             json["runSequentiallyByte"] = hotkey.runSequentially;
         if (hotkey.reserved[0] || hotkey.reserved[1])
             json["reserved"] = Json::array({hotkey.reserved[0], hotkey.reserved[1]});
-        Json list_actions = Json::array();
+        Json actionList = Json::array();
         for (UINT a = 0; a < actions.Count(); ++a) {
             if (actions.At(a).owner == i)
-                list_actions.push_back(ActionJson(actions.At(a)));
+                actionList.push_back(ActionJson(actions.At(a)));
         }
-        json["actions"] = list_actions;
+        json["actions"] = actionList;
         list.push_back(json);
     }
     Json file = Json::object();

@@ -232,6 +232,7 @@ void OnInitDialog(HWND dialog) {
     g_dpi = DialogDpi(dialog);
     g_shownHotkey = -1;
     g_arrowMove = false;
+    g_keyInHand = 0;
     const wchar_t* hotkeyColumns[] = {L"Active", L"Title", L"Key Combination", L"Description"};
     for (int column = 0; column < 4; ++column)
         InsertColumn(hotkeys, column, hotkeyColumns[column],

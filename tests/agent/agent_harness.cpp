@@ -268,7 +268,28 @@ HWND FindAgentWindowOf(DWORD processId) {
 
 } // namespace
 
+// An agent left by a test that ctest stopped at its time limit would fail
+// every test after it: it is ended here, and that one test stays failed.
+void EndLeftoverAgent() {
+    HWND agent = FindWindowW(L"PendrixOstrand", nullptr);
+    if (!agent)
+        return;
+    printf("ending an agent that an earlier test left running\n");
+    DWORD pid = 0;
+    GetWindowThreadProcessId(agent, &pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+    PostMessageW(agent, WM_COMMAND, AGENT_EXIT, 0);
+    if (process) {
+        if (WaitForSingleObject(process, 5000) == WAIT_TIMEOUT)
+            TerminateProcess(process, 98);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+    WaitFor([] { return FindWindowW(L"PendrixOstrand", nullptr) == nullptr; }, 5000);
+}
+
 void AgentTest::SetUp() {
+    EndLeftoverAgent();
     ClearStoreAndAutostart();
     ASSERT_EQ(nullptr, FindWindowW(L"PendrixOstrand", nullptr)) << "an agent is still running";
     wchar_t temp[MAX_PATH];

@@ -620,12 +620,16 @@ TEST_F(AgentTest, ActionsExpandEnvironmentVariablesAndKeepTheRecordAsStored) {
     SetEnvironmentVariableW(L"PX_LONG", nullptr);
     const auto stored = SnapshotStore();
 
+    // One after the other: Wine's shell changes the process's current folder
+    // while it looks a program up, so two starts at once can swap folders.
     PressCombination(CTRL_ALT, VK_F9);
-    PressCombination(CTRL_ALT, VK_F10);
     ASSERT_TRUE(WaitFor([this] {
-        std::vector<ProbeRun> runs = ReadProbeLog(log_);
-        return RunsOf(runs, L"seq").size() == 1 && RunsOf(runs, L"par").size() == 1;
-    })) << "both programs started from the expanded paths";
+        auto seq = RunsOf(ReadProbeLog(log_), L"seq");
+        return seq.size() == 1 && seq[0].ended != 0;
+    })) << "the program started from the expanded path";
+    Sleep(200);
+    PressCombination(CTRL_ALT, VK_F10);
+    ASSERT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"par").size() == 1; }));
     std::vector<ProbeRun> runs = ReadProbeLog(log_);
     for (const ProbeRun& run : runs) {
         SCOPED_TRACE(run.tag.c_str());

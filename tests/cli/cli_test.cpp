@@ -63,9 +63,9 @@ class Tool : public AgentTest {
         ToolRun run;
         // Files of their own for each run: Wine may close a finished
         // program's handles a moment after it reports its end.
-        const std::wstring run_number = std::to_wstring(++runs_);
-        const std::wstring outPath = installFolder_ + L"out" + run_number + L".txt";
-        const std::wstring errPath = installFolder_ + L"err" + run_number + L".txt";
+        const std::wstring runNumber = std::to_wstring(++runs_);
+        const std::wstring outPath = installFolder_ + L"out" + runNumber + L".txt";
+        const std::wstring errPath = installFolder_ + L"err" + runNumber + L".txt";
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
         HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                  CREATE_ALWAYS, 0, nullptr);

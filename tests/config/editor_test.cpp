@@ -254,7 +254,9 @@ TEST_F(Editors, ModifyingKeepsTheCombinationAndFlagsUnlessANewOneIsPicked) {
     EXPECT_EQ(static_cast<UINT32>(CTRL_ALT), stored[0].modifiers);
     EXPECT_EQ(0, stored[0].enabled);
     EXPECT_EQ(1, stored[0].runSequentially);
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main_, 1016))) << "the pane is cleared afterwards";
+    // The dialog clears the pane right after its save.
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowEnabled(GetDlgItem(main_, 1016)); }, 3000))
+        << "the pane is cleared afterwards";
 }
 
 TEST_F(Editors, UrlAndFileActionsAreAddedCutToTheirFieldsAndModified) {
@@ -504,7 +506,9 @@ TEST_F(Editors, TabGoesInReadingOrderAndEnterAndEscDoWhatTheirButtonsSay) {
     SendMessageW(editor, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(editor, 1005)), TRUE);
     TapKeys({VK_RETURN});
     EXPECT_TRUE(Closed(editor));
-    std::vector<ActionRecord> stored = StoredActions(0);
+    // The main dialog saves once the editor has closed.
+    std::vector<ActionRecord> stored;
+    EXPECT_TRUE(WaitFor([&] { return (stored = StoredActions(0)).size() == actionsBefore + 1; }));
     ASSERT_EQ(actionsBefore + 1, stored.size());
     EXPECT_STREQ(L"https://example.org/", stored.back().target);
 
@@ -516,7 +520,7 @@ TEST_F(Editors, TabGoesInReadingOrderAndEnterAndEscDoWhatTheirButtonsSay) {
     SendMessageW(editor, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(editor, 1000)), TRUE);
     TapKeys({VK_RETURN});
     EXPECT_TRUE(Closed(editor));
-    stored = StoredActions(0);
+    EXPECT_TRUE(WaitFor([&] { return (stored = StoredActions(0)).size() == actionsBefore + 2; }));
     ASSERT_EQ(actionsBefore + 2, stored.size());
     EXPECT_EQ(ACTION_SYS_COMMAND, stored.back().kind);
     EXPECT_EQ(0x0A01u, stored.back().commandCode) << "Shutdown, the first row";
