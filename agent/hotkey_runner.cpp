@@ -191,8 +191,7 @@ bool UnregisterHotkeys(HWND window, int index) {
 namespace {
 
 bool HasCombination(const HotkeyRecord& hotkey, UINT modifiers, UINT key) {
-    const UINT modifierBits = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN;
-    return hotkey.enabled == 1 && (hotkey.modifiers & modifierBits) == modifiers &&
+    return hotkey.enabled == 1 && (hotkey.modifiers & HOTKEY_MODIFIERS) == modifiers &&
            hotkey.virtualKey == key;
 }
 
@@ -200,7 +199,7 @@ bool HasCombination(const HotkeyRecord& hotkey, UINT modifiers, UINT key) {
 // name another hotkey: the combination it carries decides.
 int PressedHotkey(int index, UINT hotkeyParameter) {
     const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
-    const UINT modifiers = LOWORD(hotkeyParameter) & (MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN);
+    const UINT modifiers = LOWORD(hotkeyParameter) & HOTKEY_MODIFIERS;
     const UINT key = HIWORD(hotkeyParameter);
     if (index >= 0 && static_cast<UINT>(index) < hotkeys.Count() &&
         HasCombination(hotkeys.At(static_cast<UINT>(index)), modifiers, key))

@@ -4,10 +4,9 @@
 
 #include <windows.h>
 
+#include "agent_protocol.h"
 #include "records.h"
 
-// Hotkey i of the array is registered under HotkeyIdBase + i.
-const int HotkeyIdBase = 0x2000;
 const int ALL_HOTKEYS = -1;
 
 // ALL_HOTKEYS: registers every hotkey whose enabled byte is exactly 1 and

@@ -31,16 +31,17 @@ std::wstring Wide(const std::string& utf8) {
     return text;
 }
 
-namespace {
-
-const UINT KNOWN_MODIFIERS = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN;
-
-// The text of a field, which the loader has already cut to its width.
-std::string FieldText(const wchar_t* field, UINT width) {
+std::wstring FieldText(const wchar_t* field, UINT width) {
     UINT length = 0;
     while (length < width && field[length])
         ++length;
-    return Utf8(std::wstring(field, length));
+    return std::wstring(field, length);
+}
+
+namespace {
+
+std::string FieldUtf8(const wchar_t* field, UINT width) {
+    return Utf8(FieldText(field, width));
 }
 
 UINT DefaultCommandName(UINT code) {
@@ -49,9 +50,9 @@ UINT DefaultCommandName(UINT code) {
 
 Json ActionJson(const ActionRecord& action) {
     Json json = Json::object();
-    const std::string target = FieldText(action.target, ACTION_PATH_CHARS);
-    const std::string parameters = FieldText(action.parameters, ACTION_PARAMETERS_CHARS);
-    const std::string startIn = FieldText(action.startIn, ACTION_PATH_CHARS);
+    const std::string target = FieldUtf8(action.target, ACTION_PATH_CHARS);
+    const std::string parameters = FieldUtf8(action.parameters, ACTION_PARAMETERS_CHARS);
+    const std::string startIn = FieldUtf8(action.startIn, ACTION_PATH_CHARS);
     if (action.kind == ACTION_FILE_URL) {
         json["open"] = target;
         json["parameters"] = parameters;
@@ -91,12 +92,12 @@ std::string WriteHotkeyFile(const HotkeyArray& hotkeys, const ActionArray& actio
     for (UINT i = 0; i < hotkeys.Count(); ++i) {
         const HotkeyRecord& hotkey = hotkeys.At(i);
         Json json = Json::object();
-        json["title"] = FieldText(hotkey.title, HOTKEY_TEXT_CHARS);
-        json["description"] = FieldText(hotkey.description, HOTKEY_TEXT_CHARS);
+        json["title"] = FieldUtf8(hotkey.title, HOTKEY_TEXT_CHARS);
+        json["description"] = FieldUtf8(hotkey.description, HOTKEY_TEXT_CHARS);
         json["keys"] = Utf8(HotkeyText(hotkey.modifiers, hotkey.virtualKey));
         json["enabled"] = hotkey.enabled != 0;
         json["runSequentially"] = hotkey.runSequentially != 0;
-        if (hotkey.modifiers & ~KNOWN_MODIFIERS)
+        if (hotkey.modifiers & ~HOTKEY_MODIFIERS)
             json["modifierBits"] = hotkey.modifiers;
         if (hotkey.enabled > 1)
             json["enabledByte"] = hotkey.enabled;

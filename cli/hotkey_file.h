@@ -28,5 +28,8 @@ std::string WriteHotkeyFile(const HotkeyArray& hotkeys, const ActionArray& actio
 // throws HotkeyFileError, and then the arrays may hold part of the file.
 void ReadHotkeyFile(const std::string& text, HotkeyArray* hotkeys, ActionArray* actions);
 
+// A record's text field up to its NUL, never past its width.
+std::wstring FieldText(const wchar_t* field, UINT width);
+
 std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& utf8); // throws HotkeyFileError on invalid UTF-8

@@ -20,8 +20,6 @@ const int EXIT_OK = 0;
 const int EXIT_FAILED = 1;
 const int EXIT_USAGE = 2;
 const wchar_t VERSION_TEXT[] = L"pendrix 1.2.0\n";
-const UINT HOTKEY_ID_BASE = 0x2000; // the agent registers hotkey i as 0x2000 + i
-const UINT KNOWN_MODIFIERS = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN;
 
 const wchar_t USAGE[] =
     L"Usage:\n"
@@ -46,15 +44,8 @@ int Failed(const std::wstring& message) {
     return EXIT_FAILED;
 }
 
-std::wstring Text(const wchar_t* field, UINT width) {
-    UINT length = 0;
-    while (length < width && field[length])
-        ++length;
-    return std::wstring(field, length);
-}
-
 std::wstring Title(const HotkeyRecord& hotkey) {
-    return Text(hotkey.title, HOTKEY_TEXT_CHARS);
+    return FieldText(hotkey.title, HOTKEY_TEXT_CHARS);
 }
 
 std::wstring Keys(const HotkeyRecord& hotkey) {
@@ -111,26 +102,36 @@ std::vector<UINT> RefusedSince(const HotkeyArray& written) {
     return refused;
 }
 
+// Says what came of a reload, except the refusals that follow a finished one.
+void ReportReload(ReloadResult result) {
+    switch (result) {
+    case ReloadResult::Reloaded:
+        PrintOut(L"The agent reloaded the list.\n");
+        break;
+    case ReloadResult::Queued:
+        PrintOut(L"The agent is busy; it reloads the list as soon as it can.\n");
+        break;
+    case ReloadResult::NoAgent:
+    default:
+        PrintOut(L"No agent is running: it reads the list when it starts.\n");
+        break;
+    }
+}
+
 // Tells the agent and reports what it could not register; false when some
 // hotkey was refused.
 bool ReloadAndReport(const HotkeyArray& written) {
-    switch (ReloadAgent()) {
-    case ReloadResult::NoAgent:
-        PrintOut(L"No agent is running: it reads the list when it starts.\n");
+    const ReloadResult result = ReloadAgent();
+    if (result != ReloadResult::Reloaded) {
+        ReportReload(result);
         return true;
-    case ReloadResult::Queued:
-        PrintOut(L"The agent is busy; it reloads the list as soon as it can.\n");
-        return true;
-    case ReloadResult::Reloaded:
-    default:
-        break;
     }
     const std::vector<UINT> refused = RefusedSince(written);
     for (UINT i : refused)
         PrintError(L"could not register " + Named(i, written.At(i)) +
                    L": another program uses these keys, so it is stored disabled.\n");
     if (refused.empty())
-        PrintOut(L"The agent reloaded the list.\n");
+        ReportReload(result);
     return refused.empty();
 }
 
@@ -146,9 +147,9 @@ bool RefuseWhileDialogOpen() {
 
 std::wstring ActionLine(const ActionRecord& action) {
     if (action.kind == ACTION_FILE_URL) {
-        std::wstring line = L"open " + Text(action.target, ACTION_PATH_CHARS);
-        const std::wstring parameters = Text(action.parameters, ACTION_PARAMETERS_CHARS);
-        const std::wstring startIn = Text(action.startIn, ACTION_PATH_CHARS);
+        std::wstring line = L"open " + FieldText(action.target, ACTION_PATH_CHARS);
+        const std::wstring parameters = FieldText(action.parameters, ACTION_PARAMETERS_CHARS);
+        const std::wstring startIn = FieldText(action.startIn, ACTION_PATH_CHARS);
         if (!parameters.empty())
             line += L" " + parameters;
         if (!startIn.empty())
@@ -232,7 +233,7 @@ bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
 }
 
 bool SameCombination(const HotkeyRecord& a, const HotkeyRecord& b) {
-    return (a.modifiers & KNOWN_MODIFIERS) == (b.modifiers & KNOWN_MODIFIERS) &&
+    return (a.modifiers & HOTKEY_MODIFIERS) == (b.modifiers & HOTKEY_MODIFIERS) &&
            a.virtualKey == b.virtualKey;
 }
 
@@ -294,17 +295,11 @@ int Import(const std::wstring& path, bool merge) {
 }
 
 int Reload() {
-    switch (ReloadAgent()) {
-    case ReloadResult::Reloaded:
-        PrintOut(L"The agent reloaded the list.\n");
-        return EXIT_OK;
-    case ReloadResult::Queued:
-        PrintOut(L"The agent is busy; it reloads the list as soon as it can.\n");
-        return EXIT_OK;
-    case ReloadResult::NoAgent:
-    default:
+    const ReloadResult result = ReloadAgent();
+    if (result == ReloadResult::NoAgent)
         return Failed(L"no agent is running");
-    }
+    ReportReload(result);
+    return EXIT_OK;
 }
 
 int SetEnabled(const std::wstring& position, bool enable) {
@@ -343,8 +338,8 @@ int Run(const std::wstring& position) {
     if (!agent)
         return Failed(L"no agent is running");
     const LPARAM combination =
-        MAKELPARAM(hotkey.modifiers & KNOWN_MODIFIERS, hotkey.virtualKey & 0xFFFF);
-    if (!PostMessageW(agent, WM_HOTKEY, HOTKEY_ID_BASE + index, combination))
+        MAKELPARAM(hotkey.modifiers & HOTKEY_MODIFIERS, hotkey.virtualKey & 0xFFFF);
+    if (!PostMessageW(agent, WM_HOTKEY, HotkeyIdBase + index, combination))
         return Failed(L"the agent did not take the request");
     PrintOut(L"Running " + Named(index, hotkey) + L".\n");
     return EXIT_OK;

@@ -6,6 +6,9 @@
 // The class of the agent's one hidden window.
 #define AGENT_WINDOW_CLASS L"PendrixOstrand"
 
+// Hotkey i of the agent's array is registered, and posted, as HotkeyIdBase + i.
+const int HotkeyIdBase = 0x2000;
+
 // Sent by the configuration library after it saved the store; answered with
 // the same number once the agent has reloaded and registered everything.
 const UINT ReloadMessage = 0x8079;

@@ -9,6 +9,10 @@ const UINT HOTKEY_TEXT_CHARS = 32;       // title and description
 const UINT ACTION_PATH_CHARS = 260;      // startIn and target
 const UINT ACTION_PARAMETERS_CHARS = 64; // parameters
 
+// The modifier flags a combination is made of; other bits of `modifiers`
+// are kept as stored but name no key.
+const UINT HOTKEY_MODIFIERS = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN;
+
 const UINT ACTION_FILE_URL = 0;
 const UINT ACTION_SYS_COMMAND = 1;
 

@@ -114,6 +114,19 @@ std::vector<HotkeyRecord> StoredHotkeys() {
     return result;
 }
 
+HeldCombinations::HeldCombinations(UINT modifiers, std::initializer_list<UINT> keys) {
+    int id = 0xB200;
+    for (UINT key : keys) {
+        held_ = RegisterHotKey(nullptr, id, modifiers, key) && held_;
+        ids_.push_back(id++);
+    }
+}
+
+HeldCombinations::~HeldCombinations() {
+    for (int id : ids_)
+        UnregisterHotKey(nullptr, id);
+}
+
 bool CombinationIsTaken(UINT modifiers, UINT key) {
     const int probeId = 0xB00F;
     if (!RegisterHotKey(nullptr, probeId, modifiers, key))

@@ -53,6 +53,21 @@ void WriteStore(const Hotkeys& hotkeys, const Actions& actions);
 std::map<std::wstring, std::vector<BYTE>> SnapshotStore();
 std::vector<HotkeyRecord> StoredHotkeys();
 
+// Combinations this thread holds while the object lives, as another program
+// would hold them.
+class HeldCombinations {
+  public:
+    HeldCombinations(UINT modifiers, std::initializer_list<UINT> keys);
+    ~HeldCombinations();
+    HeldCombinations(const HeldCombinations&) = delete;
+    HeldCombinations& operator=(const HeldCombinations&) = delete;
+    bool held() const { return held_; }
+
+  private:
+    bool held_ = true;
+    std::vector<int> ids_;
+};
+
 // True when some program holds the combination (this one cannot register it).
 bool CombinationIsTaken(UINT modifiers, UINT key);
 // Marks the key events this program synthesizes (KBDLLHOOKSTRUCT dwExtraInfo).

@@ -13,21 +13,6 @@ namespace {
 
 const UINT CTRL_ALT = MOD_CONTROL | MOD_ALT;
 
-// A combination this process holds while the object lives.
-class HeldCombination {
-  public:
-    HeldCombination(UINT modifiers, UINT key)
-        : held_(RegisterHotKey(nullptr, 0xB001, modifiers, key) != FALSE) {}
-    ~HeldCombination() {
-        if (held_)
-            UnregisterHotKey(nullptr, 0xB001);
-    }
-    bool held() const { return held_; }
-
-  private:
-    bool held_;
-};
-
 // Every key event of the desktop, seen by a low-level keyboard hook on a
 // thread of its own.
 class KeyboardWatch {
@@ -178,7 +163,7 @@ TEST_F(AgentTest, TheBackgroundArgumentMustBeTheWholeTail) {
 
 TEST_F(AgentTest, RegistrationSkipsOddBytesAndStoresRefusedHotkeysDisabled) {
     Install(Library::None);
-    HeldCombination taken(CTRL_ALT, VK_F10);
+    HeldCombinations taken(CTRL_ALT, {VK_F10});
     ASSERT_TRUE(taken.held());
     Hotkeys hotkeys;
     Actions actions;
@@ -210,7 +195,7 @@ TEST_F(AgentTest, ReloadAnswersAfterRegisteringTheNewStore) {
     ASSERT_TRUE(Start());
     ASSERT_TRUE(CombinationIsTaken(CTRL_ALT, VK_F9));
 
-    HeldCombination taken(CTRL_ALT, VK_F11);
+    HeldCombinations taken(CTRL_ALT, {VK_F11});
     Hotkeys next;
     Actions nextActions;
     next.Append(MakeHotkey(L"New", CTRL_ALT, VK_F10));

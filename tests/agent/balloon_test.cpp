@@ -15,27 +15,6 @@ namespace {
 
 const UINT CTRL_ALT = MOD_CONTROL | MOD_ALT;
 
-// Combinations this process holds while the object lives.
-class HeldCombinations {
-  public:
-    explicit HeldCombinations(std::initializer_list<UINT> keys) {
-        int id = 0xB200;
-        for (UINT key : keys) {
-            held_ = RegisterHotKey(nullptr, id, CTRL_ALT, key) && held_;
-            ids_.push_back(id++);
-        }
-    }
-    ~HeldCombinations() {
-        for (int id : ids_)
-            UnregisterHotKey(nullptr, id);
-    }
-    bool held() const { return held_; }
-
-  private:
-    bool held_ = true;
-    std::vector<int> ids_;
-};
-
 // Wine's tooltips do not answer TTM_GETTITLE, so the balloon's title and icon
 // are checked where the agent hands them to the shell (agent_unit_tests).
 struct Balloon {
@@ -102,7 +81,7 @@ Balloon WaitForBalloon(DWORD milliseconds) {
 
 TEST_F(AgentTest, AStartWithTakenCombinationsShowsOneWarningBalloonNamingThem) {
     Install(Library::StandIn);
-    HeldCombinations taken({VK_F5, VK_F6, VK_F7, VK_F8, VK_F9});
+    HeldCombinations taken(CTRL_ALT, {VK_F5, VK_F6, VK_F7, VK_F8, VK_F9});
     ASSERT_TRUE(taken.held());
     Hotkeys hotkeys;
     Actions actions;
@@ -143,7 +122,7 @@ TEST_F(AgentTest, NoBalloonWhenAllRegisterOrAfterAReloadTheDialogAskedFor) {
     ASSERT_TRUE(Start());
     EXPECT_EQ(nullptr, WaitForBalloon(4000).window) << "everything registered";
 
-    HeldCombinations taken({VK_F6});
+    HeldCombinations taken(CTRL_ALT, {VK_F6});
     ASSERT_TRUE(taken.held());
     hotkeys.Append(MakeHotkey(L"Taken", CTRL_ALT, VK_F6));
     WriteStore(hotkeys, actions);

@@ -2,6 +2,7 @@
 // and, where it talks to one, the real agent.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -370,7 +371,8 @@ TEST_F(Tool, TheRunningAgentReloadsRunsAndReportsWhatItCouldNotRegister) {
     ASSERT_TRUE(Start());
 
     // An imported hotkey fires at once; one whose keys are taken is named.
-    ASSERT_TRUE(RegisterHotKey(nullptr, 0xB301, CTRL_ALT, VK_F7));
+    auto taken = std::make_unique<HeldCombinations>(CTRL_ALT, std::initializer_list<UINT>{VK_F7});
+    ASSERT_TRUE(taken->held());
     Hotkeys next;
     Actions nextActions;
     next.Append(MakeHotkey(L"Imported", CTRL_ALT, VK_F6));
@@ -382,7 +384,7 @@ TEST_F(Tool, TheRunningAgentReloadsRunsAndReportsWhatItCouldNotRegister) {
     WriteStore(hotkeys, actions);
     ASSERT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
     ToolRun imported = Pendrix(L"import " + Quoted(L"next.json"));
-    UnregisterHotKey(nullptr, 0xB301);
+    taken.reset();
     EXPECT_EQ(1u, imported.exitCode);
     EXPECT_NE(std::wstring::npos,
               imported.Err().find(L"could not register hotkey 2 \"Taken\" (ALT + Ctrl + F7): "
