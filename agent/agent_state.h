@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "agent_protocol.h"
+#include "hotkey_runner.h"
 #include "record_array.h"
 #include "records.h"
 
@@ -23,8 +24,10 @@ struct AgentState {
     // icon is added again.
     NOTIFYICONDATAW pendingBalloon = {};
     bool balloonPending = false;
-    bool storeBusy = false;     // a reload is under way
-    bool reloadPending = false; // another was asked for meanwhile
+    bool storeBusy = false;        // a reload is under way
+    bool reloadPending = false;    // another was asked for meanwhile
+    bool starting = false;         // inside window creation
+    RefusedHotkeys startupRefused; // what registrations refused while starting
     RecordArray<HotkeyRecord> hotkeys;
     RecordArray<ActionRecord> actions;
 };

@@ -13,39 +13,80 @@
 
 namespace {
 
+const UINT_PTR RELOAD_RETRY_TIMER = 1;
+const UINT RELOAD_RETRY_MS = 2000;
+
+// Adds the hotkeys one registration refused to those of start-up, once each.
+void NoteStartupRefusals(const RefusedHotkeys& refused) {
+    RefusedHotkeys& all = g_agent.startupRefused;
+    for (UINT n = 0; n < refused.count; ++n) {
+        bool known = false;
+        for (UINT k = 0; k < all.count && k < REFUSED_HOTKEYS_NAMED; ++k)
+            known = known || all.positions[k] == refused.positions[n];
+        if (known)
+            continue;
+        if (all.count < REFUSED_HOTKEYS_NAMED && n < REFUSED_HOTKEYS_NAMED)
+            all.positions[all.count] = refused.positions[n];
+        ++all.count;
+    }
+}
+
+// One load, registration and save, all under the store lock, so that no
+// other writer's change falls between the load and the save. Without the
+// lock the current registrations stay and the reload is tried again shortly.
+bool ReloadUnderLock(HWND window) {
+    store_detail::StoreLock lock;
+    if (!lock.Held()) {
+        SetTimer(window, RELOAD_RETRY_TIMER, RELOAD_RETRY_MS, nullptr);
+        return false;
+    }
+    UnregisterHotkeys(window, ALL_HOTKEYS);
+    g_agent.hotkeys.Clear();
+    g_agent.actions.Clear();
+    const LONG loaded = LoadStore(window, g_agent.hotkeys, g_agent.actions);
+    RefusedHotkeys refused;
+    RegisterEnabledHotkeys(window, &refused);
+    if (g_agent.starting)
+        NoteStartupRefusals(refused);
+    // Saving right away stores as disabled every hotkey the system refused;
+    // a list read only in part is not written back as the whole list.
+    if (loaded == ERROR_SUCCESS)
+        SaveStore(g_agent.hotkeys, g_agent.actions);
+    return true;
+}
+
 // Replaces both arrays with the store and registers them again. It is
 // whole in itself, so a reload that arrives while start-up waits on the shell
 // leaves nothing for start-up to add twice. A reload that arrives inside it
-// (a message box of the store pumps messages) is done again right after.
-bool ReloadStore(HWND window, RefusedHotkeys* refused) {
+// (the autostart message pumps messages) is done again right after.
+bool ReloadStore(HWND window) {
     if (g_agent.storeBusy) {
         g_agent.reloadPending = true;
         return false;
     }
     g_agent.storeBusy = true;
+    KillTimer(window, RELOAD_RETRY_TIMER);
+    bool reloaded = true;
     do {
         g_agent.reloadPending = false;
-        UnregisterHotkeys(window, ALL_HOTKEYS);
-        g_agent.hotkeys.Clear();
-        g_agent.actions.Clear();
-        LoadStore(window, g_agent.hotkeys, g_agent.actions);
-        RegisterEnabledHotkeys(window, refused);
-        // Saving right away stores as disabled every hotkey the system refused.
-        SaveStore(g_agent.hotkeys, g_agent.actions);
-    } while (g_agent.reloadPending);
+        reloaded = ReloadUnderLock(window);
+    } while (reloaded && g_agent.reloadPending);
     g_agent.storeBusy = false;
-    return true;
+    return reloaded;
 }
 
 LRESULT OnCreate(HWND window) {
     g_agent.taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+    // Reloads asked for while the icon goes up count towards start-up's
+    // balloon: what they refused, start-up's own load finds disabled.
+    g_agent.starting = true;
     CreateTrayIcon(window);
-    RefusedHotkeys refused;
-    ReloadStore(window, &refused);
+    ReloadStore(window);
+    g_agent.starting = false;
     // Only at start-up: after a reload that the dialog asked for, the dialog
     // itself shows the refused hotkeys unchecked.
-    if (refused.count > 0)
-        ShowRefusedHotkeysBalloon(refused);
+    if (g_agent.startupRefused.count > 0)
+        ShowRefusedHotkeysBalloon(g_agent.startupRefused);
     if (g_agent.background)
         g_agent.background = false;
     else
@@ -96,9 +137,15 @@ LRESULT OnCommand(HWND window, WORD id) {
 
 // Answered only once everything is registered again, so the library can
 // read back which hotkeys the system refused. A reload asked for while one
-// runs is answered 0, as by no agent: it follows when the running one ends.
+// runs is answered 0, as by no agent: it follows when the running one ends. So is
+// one that could not get the store in time: it is tried again shortly.
 LRESULT OnReload(HWND window) {
-    return ReloadStore(window, nullptr) ? ReloadMessage : 0;
+    return ReloadStore(window) ? ReloadMessage : 0;
+}
+
+void OnTimer(HWND window, UINT_PTR id) {
+    if (id == RELOAD_RETRY_TIMER)
+        ReloadStore(window);
 }
 
 } // namespace
@@ -120,6 +167,9 @@ LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case ReloadMessage:
         return OnReload(window);
+    case WM_TIMER:
+        OnTimer(window, wParam);
+        return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }

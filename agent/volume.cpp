@@ -8,6 +8,18 @@ namespace {
 
 EndpointVolumeSource g_endpointSource = OpenDefaultEndpointVolume;
 
+// Each press runs on a worker of its own: a held key's repeats would read
+// the same level and write the same step. One command at a time.
+SRWLOCK g_volumeLock = SRWLOCK_INIT;
+
+class VolumeTurn {
+  public:
+    VolumeTurn() { AcquireSRWLockExclusive(&g_volumeLock); }
+    ~VolumeTurn() { ReleaseSRWLockExclusive(&g_volumeLock); }
+    VolumeTurn(const VolumeTurn&) = delete;
+    VolumeTurn& operator=(const VolumeTurn&) = delete;
+};
+
 // Holds the endpoint's one reference for the length of a command.
 class Endpoint {
   public:
@@ -174,13 +186,17 @@ float NextScalarLevel(float level, float step) {
     return next;
 }
 
+// A step ends a mute, as the keyboard's own volume keys do.
 bool StepEndpointMasterVolume(bool up) {
     Endpoint endpoint;
     float level = 0;
     if (!endpoint.Open() || FAILED(endpoint->GetMasterVolumeLevelScalar(&level)))
         return false;
     const float step = up ? MASTER_SCALAR_STEP : -MASTER_SCALAR_STEP;
-    return SUCCEEDED(endpoint->SetMasterVolumeLevelScalar(NextScalarLevel(level, step), nullptr));
+    if (FAILED(endpoint->SetMasterVolumeLevelScalar(NextScalarLevel(level, step), nullptr)))
+        return false;
+    endpoint->SetMute(FALSE, nullptr);
+    return true;
 }
 
 bool ToggleEndpointMute() {
@@ -191,32 +207,40 @@ bool ToggleEndpointMute() {
     return SUCCEEDED(endpoint->SetMute(muted ? FALSE : TRUE, nullptr));
 }
 
-// Each channel moves on its own, so the balance between them is kept.
+// Each channel moves on its own, so the balance between them is kept. Once
+// one channel moved, the step has been taken: a later channel's failure
+// must not send the fallback to step again.
 bool StepEndpointChannels(bool up) {
     Endpoint endpoint;
     if (!endpoint.Open())
         return false;
     const float step = up ? CHANNEL_SCALAR_STEP : -CHANNEL_SCALAR_STEP;
+    bool moved = false;
     for (UINT channel = 0; channel < endpoint.channels(); ++channel) {
         float level = 0;
         if (FAILED(endpoint->GetChannelVolumeLevelScalar(channel, &level)) ||
             FAILED(endpoint->SetChannelVolumeLevelScalar(channel, NextScalarLevel(level, step),
                                                          nullptr)))
-            return false;
+            return moved;
+        moved = true;
     }
     return true;
 }
 
 void StepMasterVolume(bool up) {
+    VolumeTurn turn;
     if (StepEndpointMasterVolume(up))
         return;
     ExchangeSpeakersValue(MIXERCONTROL_CONTROLTYPE_VOLUME,
                           [up](DWORD value, const MIXERCONTROLW& control) {
                               return NextMasterVolume(value, control.Bounds.dwMaximum, up);
                           });
+    ExchangeSpeakersValue(MIXERCONTROL_CONTROLTYPE_MUTE,
+                          [](DWORD, const MIXERCONTROLW&) -> DWORD { return 0; });
 }
 
 void ToggleMasterMute() {
+    VolumeTurn turn;
     if (ToggleEndpointMute())
         return;
     ExchangeSpeakersValue(MIXERCONTROL_CONTROLTYPE_MUTE,
@@ -224,6 +248,7 @@ void ToggleMasterMute() {
 }
 
 void StepWaveVolume(bool up) {
+    VolumeTurn turn;
     if (StepEndpointChannels(up))
         return;
     DWORD volume = 0;

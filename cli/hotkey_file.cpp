@@ -31,6 +31,18 @@ std::wstring Wide(const std::string& utf8) {
     return text;
 }
 
+std::wstring LenientWide(const std::string& utf8) {
+    if (utf8.empty())
+        return std::wstring();
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (size <= 0)
+        return std::wstring();
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0], size);
+    return text;
+}
+
 std::wstring FieldText(const wchar_t* field, UINT width) {
     UINT length = 0;
     while (length < width && field[length])
@@ -42,10 +54,6 @@ namespace {
 
 std::string FieldUtf8(const wchar_t* field, UINT width) {
     return Utf8(FieldText(field, width));
-}
-
-UINT DefaultCommandName(UINT code) {
-    return static_cast<UINT>(FindCatalogueIndex(SystemCommandTable, code));
 }
 
 Json ActionJson(const ActionRecord& action) {
@@ -71,7 +79,8 @@ Json ActionJson(const ActionRecord& action) {
             json["parameters"] = parameters;
         if (!startIn.empty())
             json["startIn"] = startIn;
-        if (action.commandName != DefaultCommandName(action.commandCode))
+        // Every record the system makes holds 0 here (the field is never read).
+        if (action.commandName != 0)
             json["commandName"] = action.commandName;
         return json;
     }
@@ -99,6 +108,8 @@ std::string WriteHotkeyFile(const HotkeyArray& hotkeys, const ActionArray& actio
         json["runSequentially"] = hotkey.runSequentially != 0;
         if (hotkey.modifiers & ~HOTKEY_MODIFIERS)
             json["modifierBits"] = hotkey.modifiers;
+        if (hotkey.virtualKey < 1 || hotkey.virtualKey > 254)
+            json["keyCode"] = hotkey.virtualKey;
         if (hotkey.enabled > 1)
             json["enabledByte"] = hotkey.enabled;
         if (hotkey.runSequentially > 1)
@@ -211,8 +222,7 @@ ActionRecord ReadAction(const Json& json, UINT owner, const Place& place) {
             place.Fail("unknown command \"" + name + "\"");
         PutText(action.target, ACTION_PATH_CHARS, "target", Text(json, "target", place, false),
                 place);
-        action.commandName =
-            Number(json, "commandName", 0xFFFFFFFF, DefaultCommandName(action.commandCode), place);
+        action.commandName = Number(json, "commandName", 0xFFFFFFFF, 0, place);
     } else {
         OnlyMembers(json, {"kind", "target", "parameters", "startIn", "commandCode", "commandName"},
                     place);
@@ -236,7 +246,7 @@ HotkeyRecord ReadHotkey(const Json& json, const Place& place) {
         place.Fail("a hotkey must be an object");
     OnlyMembers(json,
                 {"title", "description", "keys", "enabled", "runSequentially", "actions",
-                 "modifierBits", "enabledByte", "runSequentiallyByte", "reserved"},
+                 "modifierBits", "keyCode", "enabledByte", "runSequentiallyByte", "reserved"},
                 place);
     HotkeyRecord hotkey = {};
     PutText(hotkey.title, HOTKEY_TEXT_CHARS, "title", Text(json, "title", place, false), place);
@@ -246,6 +256,12 @@ HotkeyRecord ReadHotkey(const Json& json, const Place& place) {
     std::wstring problem;
     if (!ParseHotkeyText(Wide(keys), &hotkey.modifiers, &hotkey.virtualKey, &problem))
         place.Fail("\"keys\" \"" + keys + "\": " + Utf8(problem));
+    // Windows registers key codes 1 to 254 only; other stored values travel
+    // in "keyCode", written where the store holds one.
+    if (json.contains("keyCode"))
+        hotkey.virtualKey = Number(json, "keyCode", 0xFFFFFFFF, 0, place);
+    else if (hotkey.virtualKey < 1 || hotkey.virtualKey > 254)
+        place.Fail("\"keys\" \"" + keys + "\": the key code must be from 1 to 254 (0x01 to 0xFE)");
     hotkey.modifiers = Number(json, "modifierBits", 0xFFFFFFFF, hotkey.modifiers, place);
     hotkey.enabled = static_cast<BYTE>(
         Number(json, "enabledByte", 255, Flag(json, "enabled", true, place) ? 1 : 0, place));
@@ -281,6 +297,46 @@ std::string LineAndColumn(const std::string& text, size_t offset) {
 }
 
 } // namespace
+
+std::string DecodeHotkeyFileText(const std::string& bytes) {
+    const bool littleEndian = bytes.compare(0, 2, "\xFF\xFE") == 0;
+    if (littleEndian || bytes.compare(0, 2, "\xFE\xFF") == 0) {
+        if (bytes.size() % 2 != 0)
+            throw HotkeyFileError("the UTF-16 text has an odd number of bytes");
+        std::wstring wide;
+        wide.reserve(bytes.size() / 2);
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            const unsigned char low = static_cast<unsigned char>(bytes[littleEndian ? i : i + 1]);
+            const unsigned char high = static_cast<unsigned char>(bytes[littleEndian ? i + 1 : i]);
+            wide += static_cast<wchar_t>(low | (high << 8));
+        }
+        const int size =
+            WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(),
+                                static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+        if (size <= 0 && !wide.empty())
+            throw HotkeyFileError("the UTF-16 text holds a broken surrogate pair");
+        return Utf8(wide);
+    }
+    // UTF-8: find the first byte that is not, to name its place.
+    size_t valid = 0;
+    while (valid < bytes.size()) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[valid]);
+        const size_t length = lead == 0           ? 0
+                              : lead < 0x80       ? 1
+                              : (lead >> 5) == 6  ? 2
+                              : (lead >> 4) == 14 ? 3
+                              : (lead >> 3) == 30 ? 4
+                                                  : 0;
+        if (length == 0 || valid + length > bytes.size() ||
+            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data() + valid,
+                                static_cast<int>(length), nullptr, 0) <= 0)
+            throw HotkeyFileError(
+                LineAndColumn(bytes, valid) +
+                ": the file is not UTF-8 text, nor UTF-16 with a byte-order mark");
+        valid += length;
+    }
+    return bytes;
+}
 
 void ReadHotkeyFile(const std::string& text, HotkeyArray* hotkeys, ActionArray* actions) {
     size_t first = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; // a byte-order mark

@@ -24,6 +24,11 @@ class HotkeyFileError : public std::runtime_error {
 // UTF-8 JSON, two-space indented, ending in a newline.
 std::string WriteHotkeyFile(const HotkeyArray& hotkeys, const ActionArray& actions);
 
+// The file's text as UTF-8: UTF-8 with or without a byte-order mark, or
+// UTF-16 with one (what Windows PowerShell 5.1 writes with ">"). Throws
+// HotkeyFileError naming the place where the text is in neither.
+std::string DecodeHotkeyFileText(const std::string& bytes);
+
 // Checks the whole file and appends its records to the (empty) arrays;
 // throws HotkeyFileError, and then the arrays may hold part of the file.
 void ReadHotkeyFile(const std::string& text, HotkeyArray* hotkeys, ActionArray* actions);
@@ -32,4 +37,5 @@ void ReadHotkeyFile(const std::string& text, HotkeyArray* hotkeys, ActionArray* 
 std::wstring FieldText(const wchar_t* field, UINT width);
 
 std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& utf8); // throws HotkeyFileError on invalid UTF-8
+std::wstring Wide(const std::string& utf8);        // throws HotkeyFileError on invalid UTF-8
+std::wstring LenientWide(const std::string& utf8); // never throws: bad bytes become U+FFFD

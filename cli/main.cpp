@@ -13,6 +13,7 @@
 #include "hotkey_file.h"
 #include "key_text.h"
 #include "store.h"
+#include "store_messages.h"
 
 namespace {
 
@@ -52,24 +53,58 @@ std::wstring Keys(const HotkeyRecord& hotkey) {
     return HotkeyText(hotkey.modifiers, hotkey.virtualKey);
 }
 
-// The list as stored. Where nothing is stored yet, the defaults that the
-// agent or the dialog would write, without writing them.
-void ReadStore(HotkeyArray* hotkeys, ActionArray* actions) {
-    store_detail::StoreLock lock;
-    if (store_detail::JudgeStoreRoot() == store_detail::ROOT_CURRENT)
-        LoadStore(nullptr, *hotkeys, *actions);
-    else
-        AddDefaultHotkeys(*hotkeys, *actions);
+std::wstring StoreProblem(LONG error) {
+    wchar_t reason[512];
+    DescribeStoreError(error, reason, ARRAYSIZE(reason));
+    return reason;
 }
 
-bool WriteStore(const HotkeyArray& hotkeys, const ActionArray& actions) {
+// A store operation that did not happen: says why, with nothing written.
+int StoreFailed(const std::wstring& what, LONG error) {
+    return Failed(what + L": " + StoreProblem(error));
+}
+
+// The list as stored. Where nothing is stored yet, the defaults that the
+// agent or the dialog would write, without writing them. The caller holds
+// the store for as long as what it read must stay true.
+LONG ReadStore(HotkeyArray* hotkeys, ActionArray* actions) {
     store_detail::StoreLock lock;
-    if (store_detail::JudgeStoreRoot() == store_detail::ROOT_OUTDATED)
+    if (!lock.Held())
+        return STORE_BUSY;
+    if (store_detail::JudgeStoreRoot() != store_detail::ROOT_CURRENT) {
+        AddDefaultHotkeys(*hotkeys, *actions);
+        return ERROR_SUCCESS;
+    }
+    return LoadStore(nullptr, *hotkeys, *actions);
+}
+
+// The agent program the Run value starts: the one beside this tool.
+std::wstring AgentBesideTool() {
+    wchar_t path[MAX_PATH * 4];
+    DWORD length = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    if (length == 0 || length >= ARRAYSIZE(path))
+        return AGENT_PROGRAM_NAME;
+    std::wstring program(path, length);
+    return program.substr(0, program.find_last_of(L"\\/") + 1) + AGENT_PROGRAM_NAME;
+}
+
+// Replaces the stored list. A store this makes (the agent never ran) also
+// gets the autostart value, as the agent's first run would write it.
+LONG WriteStore(const HotkeyArray& hotkeys, const ActionArray& actions) {
+    store_detail::StoreLock lock;
+    if (!lock.Held())
+        return STORE_BUSY;
+    const store_detail::RootState state = store_detail::JudgeStoreRoot();
+    if (state == store_detail::ROOT_OUTDATED)
         store_detail::DeleteStoreTree();
-    if (!store_detail::CreateStoreRootWithVersion())
-        return false;
-    SaveStore(hotkeys, actions);
-    return true;
+    LONG result = store_detail::WriteStoreRoot();
+    if (result == ERROR_SUCCESS)
+        result = SaveStore(hotkeys, actions);
+    if (result == ERROR_SUCCESS && state != store_detail::ROOT_CURRENT &&
+        !WriteAutostartValue(AgentBesideTool().c_str()))
+        PrintError(L"could not write the autostart value: Pendrix will not start at log-on "
+                   L"until the agent is started once.\n");
+    return result;
 }
 
 bool ParsePosition(const std::wstring& text, UINT count, UINT* index) {
@@ -88,20 +123,6 @@ std::wstring Named(UINT index, const HotkeyRecord& hotkey) {
            Keys(hotkey) + L")";
 }
 
-// After a reload: every hotkey that was to be on and that the agent had to
-// turn off, because another program holds its keys.
-std::vector<UINT> RefusedSince(const HotkeyArray& written) {
-    HotkeyArray now;
-    ActionArray actions;
-    ReadStore(&now, &actions);
-    std::vector<UINT> refused;
-    for (UINT i = 0; i < written.Count() && i < now.Count(); ++i) {
-        if (written.At(i).enabled == 1 && now.At(i).enabled == 0)
-            refused.push_back(i);
-    }
-    return refused;
-}
-
 // Says what came of a reload, except the refusals that follow a finished one.
 void ReportReload(ReloadResult result) {
     switch (result) {
@@ -118,23 +139,59 @@ void ReportReload(ReloadResult result) {
     }
 }
 
-// Tells the agent and reports what it could not register; false when some
-// hotkey was refused.
+bool SameCombination(const HotkeyRecord& a, const HotkeyRecord& b) {
+    return (a.modifiers & HOTKEY_MODIFIERS) == (b.modifiers & HOTKEY_MODIFIERS) &&
+           a.virtualKey == b.virtualKey;
+}
+
+bool Registrable(const HotkeyRecord& hotkey) {
+    return hotkey.virtualKey >= 1 && hotkey.virtualKey <= 254 &&
+           (hotkey.modifiers & ~HOTKEY_MODIFIERS) == 0;
+}
+
+// Why the agent turned off a hotkey that was to be on.
+std::wstring RefusalReason(const HotkeyArray& now, UINT i) {
+    const HotkeyRecord& hotkey = now.At(i);
+    if (!Registrable(hotkey))
+        return L"Windows cannot register these keys (key code " +
+               std::to_wstring(hotkey.virtualKey) + L", modifier bits " +
+               HexCode(hotkey.modifiers) + L")";
+    for (UINT j = 0; j < i; ++j) {
+        if (now.At(j).enabled == 1 && SameCombination(now.At(j), hotkey))
+            return L"it has the same keys as hotkey " + std::to_wstring(j + 1);
+    }
+    return L"another program uses these keys";
+}
+
+// Tells the agent and reports what it could not register, and why; false
+// when some hotkey was refused.
 bool ReloadAndReport(const HotkeyArray& written) {
     const ReloadResult result = ReloadAgent();
     if (result != ReloadResult::Reloaded) {
         ReportReload(result);
         return true;
     }
-    const std::vector<UINT> refused = RefusedSince(written);
-    for (UINT i : refused)
-        PrintError(L"could not register " + Named(i, written.At(i)) +
-                   L": another program uses these keys, so it is stored disabled.\n");
-    if (refused.empty())
+    HotkeyArray now;
+    ActionArray actions;
+    if (ReadStore(&now, &actions) != ERROR_SUCCESS) {
         ReportReload(result);
-    return refused.empty();
+        return true;
+    }
+    bool refused = false;
+    for (UINT i = 0; i < written.Count() && i < now.Count(); ++i) {
+        if (written.At(i).enabled != 1 || now.At(i).enabled != 0)
+            continue;
+        refused = true;
+        PrintError(L"could not register " + Named(i, written.At(i)) + L": " +
+                   RefusalReason(now, i) + L", so it is stored disabled.\n");
+    }
+    if (!refused)
+        ReportReload(result);
+    return !refused;
 }
 
+// Checked while the store is held: a dialog that opens later reads this
+// change, one already open would write its own list over it.
 bool RefuseWhileDialogOpen() {
     if (!ConfigurationDialogOpen())
         return false;
@@ -164,7 +221,8 @@ std::wstring ActionLine(const ActionRecord& action) {
 int List() {
     HotkeyArray hotkeys;
     ActionArray actions;
-    ReadStore(&hotkeys, &actions);
+    if (const LONG error = ReadStore(&hotkeys, &actions))
+        return StoreFailed(L"cannot read the list", error);
     const size_t digits = std::to_wstring(hotkeys.Count()).size();
     size_t keysWidth = 0;
     for (UINT i = 0; i < hotkeys.Count(); ++i)
@@ -191,7 +249,9 @@ int List() {
 int Export(const std::wstring& path) {
     HotkeyArray hotkeys;
     ActionArray actions;
-    ReadStore(&hotkeys, &actions);
+    // A backup of part of the list would pass for the whole.
+    if (const LONG error = ReadStore(&hotkeys, &actions))
+        return StoreFailed(L"cannot read the list", error);
     const std::string file = WriteHotkeyFile(hotkeys, actions);
     if (path == L"-")
         return WriteOutBytes(file) ? EXIT_OK : Failed(L"could not write to the output");
@@ -232,14 +292,7 @@ bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
     return ok;
 }
 
-bool SameCombination(const HotkeyRecord& a, const HotkeyRecord& b) {
-    return (a.modifiers & HOTKEY_MODIFIERS) == (b.modifiers & HOTKEY_MODIFIERS) &&
-           a.virtualKey == b.virtualKey;
-}
-
 int Import(const std::wstring& path, bool merge) {
-    if (RefuseWhileDialogOpen())
-        return EXIT_FAILED;
     std::string bytes;
     if (!ReadWholeFile(path, &bytes))
         return Failed(L"cannot read " + path + L" (error " + std::to_wstring(GetLastError()) +
@@ -247,7 +300,7 @@ int Import(const std::wstring& path, bool merge) {
     HotkeyArray fileHotkeys;
     ActionArray fileActions;
     try {
-        ReadHotkeyFile(bytes, &fileHotkeys, &fileActions);
+        ReadHotkeyFile(DecodeHotkeyFileText(bytes), &fileHotkeys, &fileActions);
     } catch (const HotkeyFileError& error) {
         return Failed(path + L": " + Wide(error.what()) + L"\nNothing was imported.");
     }
@@ -255,40 +308,48 @@ int Import(const std::wstring& path, bool merge) {
     HotkeyArray hotkeys;
     ActionArray actions;
     UINT added = 0, addedActions = 0;
-    if (merge) {
-        ReadStore(&hotkeys, &actions);
-        for (UINT i = 0; i < fileHotkeys.Count(); ++i) {
-            const HotkeyRecord& candidate = fileHotkeys.At(i);
-            bool taken = false;
-            for (UINT h = 0; h < hotkeys.Count() && !taken; ++h)
-                taken = SameCombination(hotkeys.At(h), candidate);
-            if (taken) {
-                PrintOut(L"Skipped " + Named(i, candidate) + L": the list already has " +
-                         Keys(candidate) + L".\n");
-                continue;
-            }
-            const UINT owner = hotkeys.Count();
-            hotkeys.Append(candidate);
-            ++added;
-            for (UINT a = 0; a < fileActions.Count(); ++a) {
-                if (fileActions.At(a).owner != i)
+    {
+        // Read, check and write as one: no other writer comes between.
+        store_detail::StoreLock lock;
+        if (!lock.Held())
+            return StoreFailed(L"nothing was imported", STORE_BUSY);
+        if (RefuseWhileDialogOpen())
+            return EXIT_FAILED;
+        if (merge) {
+            if (const LONG error = ReadStore(&hotkeys, &actions))
+                return StoreFailed(L"cannot read the list; nothing was imported", error);
+            for (UINT i = 0; i < fileHotkeys.Count(); ++i) {
+                const HotkeyRecord& candidate = fileHotkeys.At(i);
+                bool taken = false;
+                for (UINT h = 0; h < hotkeys.Count() && !taken; ++h)
+                    taken = SameCombination(hotkeys.At(h), candidate);
+                if (taken) {
+                    PrintOut(L"Skipped " + Named(i, candidate) + L": the list already has " +
+                             Keys(candidate) + L".\n");
                     continue;
-                ActionRecord action = fileActions.At(a);
-                action.owner = owner;
-                actions.Append(action);
-                ++addedActions;
+                }
+                const UINT owner = hotkeys.Count();
+                hotkeys.Append(candidate);
+                ++added;
+                for (UINT a = 0; a < fileActions.Count(); ++a) {
+                    if (fileActions.At(a).owner != i)
+                        continue;
+                    ActionRecord action = fileActions.At(a);
+                    action.owner = owner;
+                    actions.Append(action);
+                    ++addedActions;
+                }
             }
+        } else {
+            hotkeys.Swap(fileHotkeys);
+            actions.Swap(fileActions);
+            added = hotkeys.Count();
+            addedActions = actions.Count();
         }
-    } else {
-        for (UINT i = 0; i < fileHotkeys.Count(); ++i)
-            hotkeys.Append(fileHotkeys.At(i));
-        for (UINT a = 0; a < fileActions.Count(); ++a)
-            actions.Append(fileActions.At(a));
-        added = hotkeys.Count();
-        addedActions = actions.Count();
+        if (const LONG error = WriteStore(hotkeys, actions))
+            return StoreFailed(L"cannot write the list to the registry; nothing was imported",
+                               error);
     }
-    if (!WriteStore(hotkeys, actions))
-        return Failed(L"cannot write the list to the registry");
     PrintOut((merge ? L"Added " : L"Imported ") + std::to_wstring(added) + L" hotkeys with " +
              std::to_wstring(addedActions) + L" actions from " + path + L".\n");
     return ReloadAndReport(hotkeys) ? EXIT_OK : EXIT_FAILED;
@@ -303,18 +364,25 @@ int Reload() {
 }
 
 int SetEnabled(const std::wstring& position, bool enable) {
-    if (RefuseWhileDialogOpen())
-        return EXIT_FAILED;
     HotkeyArray hotkeys;
     ActionArray actions;
-    ReadStore(&hotkeys, &actions);
     UINT index = 0;
-    if (!ParsePosition(position, hotkeys.Count(), &index))
-        return Failed(L"there is no hotkey " + position + L"; the list has " +
-                      std::to_wstring(hotkeys.Count()));
-    hotkeys.At(index).enabled = enable ? 1 : 0;
-    if (!WriteStore(hotkeys, actions))
-        return Failed(L"cannot write the list to the registry");
+    {
+        store_detail::StoreLock lock;
+        if (!lock.Held())
+            return StoreFailed(L"nothing was changed", STORE_BUSY);
+        if (RefuseWhileDialogOpen())
+            return EXIT_FAILED;
+        if (const LONG error = ReadStore(&hotkeys, &actions))
+            return StoreFailed(L"cannot read the list; nothing was changed", error);
+        if (!ParsePosition(position, hotkeys.Count(), &index))
+            return Failed(L"there is no hotkey " + position + L"; the list has " +
+                          std::to_wstring(hotkeys.Count()));
+        hotkeys.At(index).enabled = enable ? 1 : 0;
+        if (const LONG error = WriteStore(hotkeys, actions))
+            return StoreFailed(L"cannot write the list to the registry; nothing was changed",
+                               error);
+    }
     PrintOut(std::wstring(enable ? L"Enabled " : L"Disabled ") + Named(index, hotkeys.At(index)) +
              L".\n");
     return ReloadAndReport(hotkeys) ? EXIT_OK : EXIT_FAILED;
@@ -325,7 +393,8 @@ int SetEnabled(const std::wstring& position, bool enable) {
 int Run(const std::wstring& position) {
     HotkeyArray hotkeys;
     ActionArray actions;
-    ReadStore(&hotkeys, &actions);
+    if (const LONG error = ReadStore(&hotkeys, &actions))
+        return StoreFailed(L"cannot read the list", error);
     UINT index = 0;
     if (!ParsePosition(position, hotkeys.Count(), &index))
         return Failed(L"there is no hotkey " + position + L"; the list has " +
@@ -377,7 +446,9 @@ int wmain(int argc, wchar_t** argv) {
         if (command == L"run" && operands == 1)
             return Run(args[1]);
     } catch (const std::exception& error) {
-        return Failed(Wide(error.what()));
+        // Never a bare text that cannot be shown: the system's own words
+        // for what it is, as far as they go.
+        return Failed(L"the command failed: " + LenientWide(error.what()));
     }
     if (command == L"list" || command == L"export" || command == L"import" ||
         command == L"reload" || command == L"enable" || command == L"disable" || command == L"run")

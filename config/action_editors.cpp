@@ -121,7 +121,9 @@ void OnSystemCommandOk(HWND editor) {
         if (position >= 0) {
             ActionRecord& action = ActionAt(static_cast<UINT>(position));
             action.commandCode = row.code;
-            action.commandName = static_cast<UINT32>(item); // the row, as a reference to its name
+            // Never read by anyone: 0, as in the defaults, so every list the
+            // system makes exports the same way.
+            action.commandName = 0;
         }
     } else {
         const int hotkey = SelectedHotkeyOf(main);
@@ -130,7 +132,6 @@ void OnSystemCommandOk(HWND editor) {
             action.owner = static_cast<UINT>(hotkey);
             action.kind = ACTION_SYS_COMMAND;
             action.commandCode = row.code;
-            action.commandName = static_cast<UINT32>(item);
             AddAction(action);
         }
     }
@@ -155,7 +156,8 @@ INT_PTR CALLBACK UrlFileDialogProc(HWND editor, UINT message, WPARAM wParam, LPA
     case WM_INITDIALOG:
         OnUrlFileInit(editor);
         ArrangeTabOrder(editor, URL_FILE_ORDER, ARRAYSIZE(URL_FILE_ORDER));
-        return TRUE; // the URL / file field takes the focus; Enter still means OK
+        SetFocus(GetDlgItem(editor, IDC_TARGET_EDIT)); // Enter still means OK
+        return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
@@ -179,7 +181,8 @@ INT_PTR CALLBACK SystemCommandDialogProc(HWND editor, UINT message, WPARAM wPara
     case WM_INITDIALOG:
         OnSystemCommandInit(editor);
         ArrangeTabOrder(editor, SYSTEM_COMMAND_ORDER, ARRAYSIZE(SYSTEM_COMMAND_ORDER));
-        return TRUE; // the list takes the focus; Enter presses the default OK
+        SetFocus(GetDlgItem(editor, IDC_COMMAND_LIST)); // Enter presses the default OK
+        return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:

@@ -1,7 +1,10 @@
 #include "editing_model.h"
 
 #include "agent_protocol.h"
+#include <strsafe.h>
+
 #include "store.h"
+#include "store_messages.h"
 
 HotkeyList g_hotkeyList;
 ActionList g_actionList;
@@ -54,16 +57,38 @@ void ClearLists() {
     g_hotkeyList.Clear();
 }
 
-void LoadLists(HWND window) {
-    LoadStore(window, g_hotkeyList, g_actionList);
+LONG LoadLists(HWND window) {
+    // Read aside and taken only when whole: a list read in part must not
+    // become what the dialog edits and saves.
+    HotkeyList hotkeys;
+    ActionList actions;
+    const LONG result = LoadStore(window, hotkeys, actions);
+    if (result == ERROR_SUCCESS) {
+        g_hotkeyList.Swap(hotkeys);
+        g_actionList.Swap(actions);
+    }
+    return result;
 }
 
-void SaveLists() {
-    SaveStore(g_hotkeyList, g_actionList);
+LONG SaveLists() {
+    return SaveStore(g_hotkeyList, g_actionList);
+}
+
+void ShowStoreError(HWND owner, const wchar_t* what, LONG error) {
+    wchar_t reason[512];
+    DescribeStoreError(error, reason, ARRAYSIZE(reason));
+    wchar_t text[640];
+    StringCchPrintfW(text, ARRAYSIZE(text), L"%s\n\n%s", what, reason);
+    MessageBoxW(owner, text, L"Pendrix", MB_OK | MB_ICONERROR);
 }
 
 bool ApplyChanges(HWND window) {
-    SaveLists();
+    const LONG saved = SaveLists();
+    if (saved != ERROR_SUCCESS) {
+        // The edit stays in the lists, and so in the dialog.
+        ShowStoreError(window, L"The change could not be saved.", saved);
+        return false;
+    }
     HWND agent = FindWindowW(AGENT_WINDOW_CLASS, nullptr);
     if (!agent)
         return false;
@@ -77,7 +102,5 @@ bool ApplyChanges(HWND window) {
                              &reply) ||
         reply != ReloadMessage)
         return false;
-    ClearLists();
-    LoadLists(window);
-    return true;
+    return LoadLists(window) == ERROR_SUCCESS;
 }

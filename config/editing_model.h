@@ -30,8 +30,13 @@ void DeleteAction(UINT position);
 void DeleteHotkey(UINT hotkey);
 void ClearLists();
 
-void LoadLists(HWND window);
-void SaveLists();
+// Replaces the lists with the store when it was read whole; otherwise they
+// stay as they were and the store's error is returned.
+LONG LoadLists(HWND window);
+LONG SaveLists();
 // Saves, then asks the agent to reload; true when it acknowledged and the
-// lists were reloaded from what the agent saved.
+// lists were reloaded from what the agent saved. A save that fails is told
+// to the user in one message box, and the lists keep the edit.
 bool ApplyChanges(HWND window);
+// "what", then the reason the store gave, in a message box titled "Pendrix".
+void ShowStoreError(HWND owner, const wchar_t* what, LONG error);

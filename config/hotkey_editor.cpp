@@ -159,7 +159,8 @@ INT_PTR CALLBACK HotkeyEditorDialogProc(HWND editor, UINT message, WPARAM wParam
     case WM_INITDIALOG:
         OnEditorInit(editor);
         ArrangeTabOrder(editor, EDITOR_ORDER, ARRAYSIZE(EDITOR_ORDER));
-        return TRUE; // the title edit takes the focus
+        SetFocus(GetDlgItem(editor, IDC_TITLE_EDIT));
+        return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDC_PICK_HOTKEY:
@@ -185,7 +186,8 @@ INT_PTR CALLBACK HotkeyPickerDialogProc(HWND picker, UINT message, WPARAM wParam
     case WM_INITDIALOG:
         OnPickerInit(picker);
         ArrangeTabOrder(picker, PICKER_ORDER, ARRAYSIZE(PICKER_ORDER));
-        return TRUE; // modifier 1 takes the focus
+        SetFocus(GetDlgItem(picker, IDC_MODIFIER1_LIST));
+        return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDC_MAKE_HOTKEY:

@@ -36,6 +36,7 @@ WORD g_keyInHand = 0;            // the key the hotkey list is handling
 bool g_arrowMove = false;        // an arrow key moved the hotkey list's selection
 bool g_hotkeyMovePosted = false; // a WM_HOTKEY_SELECTION_MOVED is on its way
 bool g_actionMovePosted = false;
+bool g_listsLoaded = false; // the store was read whole: the dialog may save it
 
 // Marks the dialog's own refills, whose selection changes are not the user's.
 class Refill {
@@ -223,7 +224,13 @@ const int READING_ORDER[] = {
 void OnInitDialog(HWND dialog) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    LoadLists(dialog);
+    const LONG loaded = LoadLists(dialog);
+    g_listsLoaded = loaded == ERROR_SUCCESS;
+    if (!g_listsLoaded) {
+        // Editing part of the list would save it as the whole list.
+        ShowStoreError(dialog, L"The list of hotkeys could not be read.", loaded);
+        EndDialog(dialog, 0);
+    }
     g_actionMenuResource = LoadMenuW(g_libraryInstance, MAKEINTRESOURCEW(IDR_ACTION_MENU));
 
     HWND hotkeys = HotkeyListView(dialog);
@@ -578,7 +585,12 @@ void OnDestroy(HWND dialog) {
         DestroyMenu(g_actionMenuResource);
         g_actionMenuResource = nullptr;
     }
-    SaveLists();
+    if (!g_listsLoaded)
+        return;
+    g_listsLoaded = false;
+    const LONG saved = SaveLists();
+    if (saved != ERROR_SUCCESS)
+        ShowStoreError(nullptr, L"The changes could not be saved.", saved);
 }
 
 } // namespace

@@ -9,6 +9,10 @@ RequestExecutionLevel user
 
 !include "LogicLib.nsh"
 !include "WinMessages.nsh"
+!include "StrFunc.nsh"
+!include "WordFunc.nsh"
+
+${StrLoc}
 
 !define PRODUCT "Pendrix"
 !define VERSION "1.2.0.0"
@@ -18,6 +22,7 @@ RequestExecutionLevel user
 !define STORE_KEY "Software\Ostrand\Fennock\Pendrix"
 !define APP_PATHS_KEY "Software\Microsoft\Windows\CurrentVersion\App Paths\pendrix.exe"
 !define ID_TRAY_EXIT 32782
+!define ENVIRONMENT_KEY "Environment"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -59,6 +64,41 @@ UninstPage instfiles
     ${EndIf}
 !macroend
 
+; Tells running programs (Explorer, so every console it starts) that the
+; user's environment changed.
+!macro ANNOUNCE_ENVIRONMENT
+    SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
+!macroend
+
+; Adds the install folder to the user's Path once, so that "pendrix" is found
+; from any new console, and remembers that it did, for the uninstaller. A
+; Path longer than the installer can hold whole is left as it is.
+Function AddFolderToPath
+    ReadRegStr $0 HKCU "${ENVIRONMENT_KEY}" "Path"
+    StrLen $1 $0
+    ${If} $1 >= 1000
+        DetailPrint "Your Path is too long to change here: add $INSTDIR to it yourself."
+        Return
+    ${EndIf}
+    ${StrLoc} $2 ";$0;" ";$INSTDIR;" ">"
+    ${If} $2 != ""
+        Return ; there already, by the user's hand or an earlier install
+    ${EndIf}
+    ${If} $0 == ""
+        StrCpy $0 "$INSTDIR"
+    ${Else}
+        StrCpy $2 $0 1 -1
+        ${If} $2 == ";"
+            StrCpy $0 "$0$INSTDIR"
+        ${Else}
+            StrCpy $0 "$0;$INSTDIR"
+        ${EndIf}
+    ${EndIf}
+    WriteRegExpandStr HKCU "${ENVIRONMENT_KEY}" "Path" $0
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "PathEntry" "$INSTDIR"
+    !insertmacro ANNOUNCE_ENVIRONMENT
+FunctionEnd
+
 Section "Install"
     SetShellVarContext current
     !insertmacro STOP_AGENT
@@ -86,6 +126,7 @@ Section "Install"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    Call AddFolderToPath
 
     ; The agent's first run writes its Run value. Started by hand it opens
     ; its configuration dialog; a silent install starts it in the tray only.
@@ -107,6 +148,26 @@ Section "Uninstall"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     Delete "$SMPROGRAMS\Pendrix.lnk"
+
+    ; Exactly the Path entry the install added, nothing the user put there.
+    ReadRegStr $3 HKCU "${UNINSTALL_KEY}" "PathEntry"
+    ReadRegStr $0 HKCU "${ENVIRONMENT_KEY}" "Path"
+    StrLen $1 $0
+    ${If} $3 != ""
+    ${AndIf} $1 < 1000
+        ${WordReplace} ";$0;" ";$3;" ";" "+" $0
+        ${If} $0 == ";"
+            StrCpy $0 ""
+        ${Else}
+            StrCpy $0 $0 -1 1
+        ${EndIf}
+        ${If} $0 == ""
+            DeleteRegValue HKCU "${ENVIRONMENT_KEY}" "Path"
+        ${Else}
+            WriteRegExpandStr HKCU "${ENVIRONMENT_KEY}" "Path" $0
+        ${EndIf}
+        !insertmacro ANNOUNCE_ENVIRONMENT
+    ${EndIf}
 
     DeleteRegValue HKCU "${CPLS_KEY}" "Pendrix"
     DeleteRegKey HKCU "${APP_PATHS_KEY}"

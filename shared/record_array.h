@@ -51,6 +51,19 @@ template <class Record> class RecordArray {
         --count_;
     }
 
+    // Exchanges the whole contents with another array, without copying.
+    void Swap(RecordArray& other) {
+        Record* storage = storage_;
+        storage_ = other.storage_;
+        other.storage_ = storage;
+        UINT count = count_;
+        count_ = other.count_;
+        other.count_ = count;
+        UINT capacity = capacity_;
+        capacity_ = other.capacity_;
+        other.capacity_ = capacity;
+    }
+
     // Frees the storage; count and capacity go back to 0.
     void Clear() {
         if (storage_)

@@ -93,7 +93,18 @@ const wchar_t RETIRED_NAME[] = L"Discarded HEADER";
 const wchar_t RESTORE_GUARD_NAME[] = L"Discarded HEADER, restoring";
 
 const wchar_t STORE_LOCK_NAME[] = L"Local\\{{5d0c7a3e-2b61-4f8e-9a14-c3e7b95d2f08}} store";
-const DWORD STORE_LOCK_WAIT_MS = 30000;
+// Each holder writes who it is here, for the messages of those who wait.
+const wchar_t STORE_HOLDER_NAME[] = L"Local\\{{5d0c7a3e-2b61-4f8e-9a14-c3e7b95d2f08}} store holder";
+const UINT HOLDER_PROGRAM_CHARS = 64;
+struct StoreHolder {
+    DWORD processId;
+    wchar_t program[HOLDER_PROGRAM_CHARS];
+};
+
+// Store operations run on one thread per process: the lock's depth there,
+// and an autostart failure waiting for the outermost release to be shown.
+int g_lockDepth = 0;
+bool g_autostartFailed = false;
 
 typedef LONG(WINAPI* RenameKeyProc)(HKEY key, LPCWSTR subKey, LPCWSTR newName);
 
@@ -149,14 +160,18 @@ void DeleteStoreTree() {
     SHDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH);
 }
 
-bool CreateStoreRootWithVersion() {
+LONG WriteStoreRoot() {
     RegKey root;
-    if (root.Create(HKEY_CURRENT_USER, STORE_ROOT_PATH) != ERROR_SUCCESS)
-        return false;
+    LONG result = root.Create(HKEY_CURRENT_USER, STORE_ROOT_PATH);
+    if (result != ERROR_SUCCESS)
+        return result;
     DWORD version = STORE_VERSION;
-    RegSetValueExW(root.Get(), L"version", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&version),
-                   sizeof version);
-    return true;
+    return RegSetValueExW(root.Get(), L"version", 0, REG_DWORD,
+                          reinterpret_cast<const BYTE*>(&version), sizeof version);
+}
+
+bool CreateStoreRootWithVersion() {
+    return WriteStoreRoot() == ERROR_SUCCESS;
 }
 
 void DefaultHotkey(UINT n, HotkeyRecord* hotkey, ActionRecord* action) {
@@ -196,9 +211,12 @@ void NumberedSubkeys::Enumerate() {
     wchar_t name[KEY_NAME_CHARS];
     for (DWORD k = 0;; ++k) {
         DWORD length = KEY_NAME_CHARS;
-        if (RegEnumKeyExW(parent_, k, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
+        LONG result = RegEnumKeyExW(parent_, k, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result != ERROR_SUCCESS) {
+            if (result != ERROR_NO_MORE_ITEMS)
+                enumError_ = result;
             break;
+        }
         Entry entry = {k, 0, FALSE};
         entry.plain = ParsePlainDecimal(name, &entry.number) ? TRUE : FALSE;
         entries_.Append(entry);
@@ -261,18 +279,46 @@ void ActionsByOwner::Place(UINT owner, UINT actionPosition) {
         positions_[fill_[owner]++] = actionPosition;
 }
 
-StoreLock::StoreLock() : mutex_(CreateMutexW(nullptr, FALSE, STORE_LOCK_NAME)), owned_(false) {
+StoreLock::StoreLock(DWORD waitMs)
+    : mutex_(CreateMutexW(nullptr, FALSE, STORE_LOCK_NAME)), owned_(false) {
     if (!mutex_)
         return;
-    // Bounded: a holder that hangs must not hang this process too; past the
-    // limit the operation goes ahead as it would without the lock.
-    DWORD wait = WaitForSingleObject(mutex_, STORE_LOCK_WAIT_MS);
+    // Bounded: a holder that hangs must not hang this process too. Abandoned
+    // means its holder died; whatever it left is put right under the lock.
+    DWORD wait = WaitForSingleObject(mutex_, waitMs);
     owned_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+    if (!owned_ || g_lockDepth++ > 0)
+        return;
+    holder_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                 sizeof(StoreHolder), STORE_HOLDER_NAME);
+    void* view =
+        holder_ ? MapViewOfFile(holder_, FILE_MAP_WRITE, 0, 0, sizeof(StoreHolder)) : nullptr;
+    if (view) {
+        StoreHolder* holder = static_cast<StoreHolder*>(view);
+        wchar_t path[MAX_PATH];
+        DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+        const wchar_t* name = path;
+        for (DWORD c = 0; c < length && c < MAX_PATH; ++c) {
+            if (path[c] == L'\\' || path[c] == L'/')
+                name = path + c + 1;
+        }
+        holder->processId = GetCurrentProcessId();
+        CopyBoundedText(holder->program, HOLDER_PROGRAM_CHARS, length ? name : L"");
+        UnmapViewOfFile(view);
+    }
 }
 
 StoreLock::~StoreLock() {
-    if (owned_)
+    if (owned_) {
+        const bool outermost = --g_lockDepth == 0;
         ReleaseMutex(mutex_);
+        if (outermost && g_autostartFailed) {
+            g_autostartFailed = false;
+            MessageBoxW(nullptr, L"Error setting Startup Settings", MAKER_SITE_LABEL, MB_OK);
+        }
+    }
+    if (holder_)
+        CloseHandle(holder_);
     if (mutex_)
         CloseHandle(mutex_);
 }
@@ -304,66 +350,102 @@ void RecoverInterruptedSave() {
 }
 
 TreeWriter::TreeWriter() {
-    if (root_.Create(HKEY_CURRENT_USER, STORE_ROOT_PATH) != ERROR_SUCCESS)
+    // A root that someone removed meanwhile comes back whole, "version"
+    // included: without it the next load would reset the list to the defaults.
+    DWORD disposition = 0;
+    HKEY root = nullptr;
+    LONG result =
+        RegCreateKeyExW(HKEY_CURRENT_USER, STORE_ROOT_PATH, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &root, &disposition);
+    if (result != ERROR_SUCCESS) {
+        Fail(result);
         return;
+    }
+    RegCloseKey(root);
+    if (disposition == REG_CREATED_NEW_KEY && !CreateStoreRootWithVersion()) {
+        Fail(ERROR_ACCESS_DENIED);
+        return;
+    }
+    result = root_.Open(HKEY_CURRENT_USER, STORE_ROOT_PATH);
+    if (result != ERROR_SUCCESS) {
+        Fail(result);
+        return;
+    }
     RecoverInterruptedSave();
-    if (RenameKeyFunction() && tree_.Create(root_.Get(), STAGING_NAME) == ERROR_SUCCESS) {
-        staged_ = true;
+    if (RenameKeyFunction()) {
+        result = tree_.Create(root_.Get(), STAGING_NAME);
+        if (result == ERROR_SUCCESS)
+            staged_ = true;
+        else
+            Fail(result);
         return;
     }
     // No renames on this system: the old way, delete and write in place.
     SHDeleteKeyW(root_.Get(), HEADER_NAME);
-    tree_.Create(root_.Get(), HEADER_NAME);
+    Fail(tree_.Create(root_.Get(), HEADER_NAME));
 }
 
 void TreeWriter::BeginHotkey(UINT position, const HotkeyRecord& hotkey) {
     position_ = position;
     nextNode_ = 0;
     hotkey_.Close();
-    if (!tree_)
+    if (!tree_ || error_ != ERROR_SUCCESS)
         return;
     wchar_t name[16];
     StringCchPrintfW(name, ARRAYSIZE(name), L"%u", position);
-    if (hotkey_.Create(tree_.Get(), name) != ERROR_SUCCESS)
+    LONG result = hotkey_.Create(tree_.Get(), name);
+    if (result != ERROR_SUCCESS) {
+        Fail(result);
         return;
+    }
     HotkeyRecord stored = hotkey;
     BoundRecordTexts(stored);
-    RegSetValueExW(hotkey_.Get(), L"header", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&stored),
-                   sizeof stored);
+    Fail(RegSetValueExW(hotkey_.Get(), L"header", 0, REG_BINARY,
+                        reinterpret_cast<const BYTE*>(&stored), sizeof stored));
 }
 
 void TreeWriter::WriteAction(const ActionRecord& action) {
-    // The number advances even when the key cannot be created.
     const UINT node = nextNode_++;
-    if (!hotkey_)
+    if (!hotkey_ || error_ != ERROR_SUCCESS)
         return;
     wchar_t name[16];
     StringCchPrintfW(name, ARRAYSIZE(name), L"%u", node);
     RegKey nodeKey;
-    if (nodeKey.Create(hotkey_.Get(), name) != ERROR_SUCCESS)
+    LONG result = nodeKey.Create(hotkey_.Get(), name);
+    if (result != ERROR_SUCCESS) {
+        Fail(result);
         return;
+    }
     ActionRecord stored = action;
     BoundRecordTexts(stored);
-    RegSetValueExW(nodeKey.Get(), L"node", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&stored),
-                   sizeof stored);
+    Fail(RegSetValueExW(nodeKey.Get(), L"node", 0, REG_BINARY,
+                        reinterpret_cast<const BYTE*>(&stored), sizeof stored));
 }
 
-void TreeWriter::Commit(UINT hotkeyCount) {
+LONG TreeWriter::Commit(UINT hotkeyCount) {
     hotkey_.Close();
     tree_.Close();
     if (!root_)
-        return;
+        return error_ != ERROR_SUCCESS ? error_ : ERROR_FILE_NOT_FOUND;
     if (staged_) {
+        if (error_ != ERROR_SUCCESS) {
+            SHDeleteKeyW(root_.Get(), STAGING_NAME);
+            return error_;
+        }
         // Retire the live tree, then make the staging tree live: at every
         // instant one whole tree is there for RecoverInterruptedSave.
         const bool live = SubkeyExists(root_.Get(), HEADER_NAME);
-        if (live && RenameSubkey(root_.Get(), HEADER_NAME, RETIRED_NAME) != ERROR_SUCCESS) {
+        LONG result = live ? RenameSubkey(root_.Get(), HEADER_NAME, RETIRED_NAME) : ERROR_SUCCESS;
+        if (result != ERROR_SUCCESS) {
             SHDeleteKeyW(root_.Get(), STAGING_NAME);
-            return;
+            return result;
         }
-        if (RenameSubkey(root_.Get(), STAGING_NAME, HEADER_NAME) != ERROR_SUCCESS) {
+        result = RenameSubkey(root_.Get(), STAGING_NAME, HEADER_NAME);
+        if (result != ERROR_SUCCESS) {
+            // Puts the retired tree back as HEADER, dropping the new one.
+            SHDeleteKeyW(root_.Get(), STAGING_NAME);
             RecoverInterruptedSave();
-            return;
+            return result;
         }
         if (live)
             SHDeleteKeyW(root_.Get(), RETIRED_NAME);
@@ -371,6 +453,7 @@ void TreeWriter::Commit(UINT hotkeyCount) {
     // A store without hotkeys has no HEADER key.
     if (hotkeyCount == 0)
         RegDeleteKeyW(root_.Get(), HEADER_NAME);
+    return error_;
 }
 
 } // namespace store_detail
@@ -408,7 +491,40 @@ void NameAgentProgram(wchar_t* path, size_t capacity) {
 
 } // namespace
 
-void WriteAutostart(HWND window) {
+bool StoreLockHolder(DWORD* processId, wchar_t* program, UINT chars) {
+    using namespace store_detail;
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, STORE_HOLDER_NAME);
+    if (!mapping)
+        return false;
+    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(StoreHolder));
+    bool known = false;
+    if (view) {
+        StoreHolder holder = *static_cast<const StoreHolder*>(view);
+        UnmapViewOfFile(view);
+        *processId = holder.processId;
+        holder.program[HOLDER_PROGRAM_CHARS - 1] = L'\0';
+        CopyBoundedText(program, chars, holder.program);
+        known = holder.processId != 0;
+    }
+    CloseHandle(mapping);
+    return known;
+}
+
+bool WriteAutostartValue(const wchar_t* program) {
+    // Quoted, so that a path with blanks still hands the agent the exact
+    // tail "/background" and cannot start a program at a truncated path.
+    wchar_t command[2048 + 16];
+    StringCchPrintfW(command, ARRAYSIZE(command), L"\"%s\" /background", program);
+    RegKey run;
+    if (run.Create(HKEY_CURRENT_USER, AUTOSTART_KEY_PATH) != ERROR_SUCCESS)
+        return false;
+    RegSetValueExW(run.Get(), AUTOSTART_VALUE_NAME, 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(command),
+                   static_cast<DWORD>((lstrlenW(command) + 1) * sizeof(wchar_t)));
+    return true;
+}
+
+bool WriteAutostart(HWND window) {
     wchar_t program[2048];
     UINT length = GetWindowModuleFileNameW(window, program, ARRAYSIZE(program));
     if (length == 0 || length >= ARRAYSIZE(program)) {
@@ -416,18 +532,12 @@ void WriteAutostart(HWND window) {
             program[0] = L'\0';
     }
     NameAgentProgram(program, ARRAYSIZE(program));
-
-    // Quoted, so that a path with blanks still hands the agent the exact
-    // tail "/background" and cannot start a program at a truncated path.
-    wchar_t command[2048 + 16];
-    StringCchPrintfW(command, ARRAYSIZE(command), L"\"%s\" /background", program);
-
-    RegKey run;
-    if (run.Create(HKEY_CURRENT_USER, AUTOSTART_KEY_PATH) != ERROR_SUCCESS) {
+    if (WriteAutostartValue(program))
+        return true;
+    // Shown once the store is released, so no writer waits on the user.
+    if (store_detail::g_lockDepth > 0)
+        store_detail::g_autostartFailed = true;
+    else
         MessageBoxW(nullptr, L"Error setting Startup Settings", MAKER_SITE_LABEL, MB_OK);
-        return;
-    }
-    RegSetValueExW(run.Get(), AUTOSTART_VALUE_NAME, 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(command),
-                   static_cast<DWORD>((lstrlenW(command) + 1) * sizeof(wchar_t)));
+    return false;
 }

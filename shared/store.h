@@ -24,11 +24,25 @@ const int STORE_CURRENT = 0;
 const int STORE_RESET = 2;
 const UINT DEFAULT_HOTKEY_COUNT = 6;
 
+// The result of a store operation that another writer of the log-on held
+// the list for longer than the operation may wait.
+const LONG STORE_BUSY = ERROR_BUSY;
+// How long one store operation waits for another process's to end.
+const DWORD STORE_LOCK_WAIT_MS = 30000;
+
 // Writes the "pendrixd" Run value: the quoted path of the agent program
 // followed by " /background". The program is the module that owns `window`
 // when that is a program; when it is a library, pendrixd.exe in the
-// library's folder.
-void WriteAutostart(HWND window);
+// library's folder. False when the Run key cannot be created: the message
+// "Error setting Startup Settings" then follows once the store is released.
+bool WriteAutostart(HWND window);
+// Writes the Run value for the agent program at `program`; false, and no
+// message, when the Run key cannot be created.
+bool WriteAutostartValue(const wchar_t* program);
+
+// Who holds the store now, as far as that holder said: its process id and
+// program file name. False when nothing says.
+bool StoreLockHolder(DWORD* processId, wchar_t* program, UINT chars);
 
 // The pieces the store templates are made of.
 namespace store_detail {
@@ -38,20 +52,26 @@ enum RootState { ROOT_MISSING, ROOT_OUTDATED, ROOT_CURRENT };
 RootState JudgeStoreRoot();
 void DeleteStoreTree();
 bool CreateStoreRootWithVersion();
+LONG WriteStoreRoot(); // the same, with the registry's error
 void DefaultHotkey(UINT n, HotkeyRecord* hotkey, ActionRecord* action);
 
-// Serializes the store operations of every process of the log-on, so that a
-// save never interleaves with another process's save or load. Recursive on
-// one thread; a holder that died leaves it to the next one.
+// Serializes the store operations of every process of the log-on: whoever
+// reads, changes and writes the list holds it from the read to the end of
+// the write, so no other writer comes between. Recursive on one thread; a
+// holder that died leaves it to the next one. The wait is bounded, and an
+// operation that did not get it does not go ahead. No window waits for the
+// user while it is held: the autostart message follows the outermost release.
 class StoreLock {
   public:
-    StoreLock();
+    explicit StoreLock(DWORD waitMs = STORE_LOCK_WAIT_MS);
     ~StoreLock();
     StoreLock(const StoreLock&) = delete;
     StoreLock& operator=(const StoreLock&) = delete;
+    bool Held() const { return owned_; }
 
   private:
     HANDLE mutex_;
+    HANDLE holder_ = nullptr;
     bool owned_;
 };
 
@@ -76,6 +96,8 @@ class NumberedSubkeys {
     explicit NumberedSubkeys(HKEY parent);
     UINT Count() const { return enumerated_ ? entries_.Count() : count_; }
     LONG Open(UINT index, RegKey* key);
+    // The first error, other than the end of the list, met while enumerating.
+    LONG EnumerationError() const { return enumError_; }
 
     struct Entry {
         UINT enumIndex;
@@ -89,6 +111,7 @@ class NumberedSubkeys {
     HKEY parent_;
     UINT count_ = 0;
     bool enumerated_ = false;
+    LONG enumError_ = ERROR_SUCCESS;
     RecordArray<Entry> entries_;
 };
 
@@ -116,29 +139,46 @@ class ActionsByOwner {
 
 // Writes a whole record tree: into a staging key that Commit swaps in for
 // HEADER, or, where the system cannot rename keys, straight into a HEADER
-// it has emptied first.
+// it has emptied first. A staged tree with any write that failed never goes
+// live: Commit removes it, the old list stays, and the first error is
+// returned. A root that is gone is created again with its "version".
 class TreeWriter {
   public:
     TreeWriter();
     void BeginHotkey(UINT position, const HotkeyRecord& hotkey);
     void WriteAction(const ActionRecord& action);
-    void Commit(UINT hotkeyCount);
+    LONG Commit(UINT hotkeyCount);
 
   private:
+    void Fail(LONG error) {
+        if (error_ == ERROR_SUCCESS)
+            error_ = error;
+    }
     RegKey root_;
     RegKey tree_;
     RegKey hotkey_;
     UINT position_ = 0;
     UINT nextNode_ = 0;
     bool staged_ = false;
+    LONG error_ = ERROR_SUCCESS;
 };
+
+// Notes a registry error met while reading the tree: "not found" and "no
+// more items" are part of reading; any other means the tree was not read whole.
+inline void NoteReadError(LONG result, LONG* firstError) {
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND &&
+        result != ERROR_NO_MORE_ITEMS && *firstError == ERROR_SUCCESS)
+        *firstError = result;
+}
 
 } // namespace store_detail
 
 // Writes every record from the lists as the new HEADER subtree, replacing
-// the old one whole.
+// the old one whole. ERROR_SUCCESS, or the error that kept the new list from
+// going live (STORE_BUSY: another writer held the store); the old list then
+// stays whole.
 template <class Hotkeys, class Actions>
-void SaveStore(const Hotkeys& hotkeys, const Actions& actions) {
+LONG SaveStore(const Hotkeys& hotkeys, const Actions& actions) {
     using namespace store_detail;
     const UINT hotkeyCount = hotkeys.Count();
     const UINT actionCount = actions.Count();
@@ -153,13 +193,15 @@ void SaveStore(const Hotkeys& hotkeys, const Actions& actions) {
         groups.Place(actions.At(a).owner, a);
 
     StoreLock lock;
+    if (!lock.Held())
+        return STORE_BUSY;
     TreeWriter writer;
     for (UINT i = 0; i < hotkeyCount; ++i) {
         writer.BeginHotkey(i, hotkeys.At(i));
         for (UINT slot = groups.Begin(i); slot < groups.End(i); ++slot)
             writer.WriteAction(actions.At(groups.ActionAt(slot)));
     }
-    writer.Commit(hotkeyCount);
+    return writer.Commit(hotkeyCount);
 }
 
 // Appends the six default hotkeys and their actions; the lists must be empty.
@@ -188,7 +230,9 @@ void WriteStoreVersion(HWND window, const Hotkeys& hotkeys, const Actions& actio
 template <class Hotkeys, class Actions>
 int CheckStoreVersion(HWND window, Hotkeys& hotkeys, Actions& actions) {
     using namespace store_detail;
-    StoreLock lock;
+    StoreLock lock; // at once when the caller holds it, as it should
+    if (!lock.Held())
+        return STORE_CURRENT; // judges nothing it cannot also write
     switch (JudgeStoreRoot()) {
     case ROOT_CURRENT:
         return STORE_CURRENT;
@@ -210,23 +254,36 @@ int CheckStoreVersion(HWND window, Hotkeys& hotkeys, Actions& actions) {
 
 // Version check, then appends the stored records to the lists, which the
 // caller has emptied. Positions follow the numeric order of the key names.
+// ERROR_SUCCESS when the whole tree was read; STORE_BUSY when another writer
+// held the store (nothing read); otherwise the first error that left part
+// of the tree unread: what was read is in the lists, and it must not be
+// saved back as the whole list.
 template <class Hotkeys, class Actions>
-void LoadStore(HWND window, Hotkeys& hotkeys, Actions& actions) {
+LONG LoadStore(HWND window, Hotkeys& hotkeys, Actions& actions) {
     using namespace store_detail;
     StoreLock lock;
+    if (!lock.Held())
+        return STORE_BUSY;
     if (CheckStoreVersion(window, hotkeys, actions) == STORE_RESET)
-        return;
+        return ERROR_SUCCESS;
     RecoverInterruptedSave();
 
+    LONG error = ERROR_SUCCESS;
     RegKey header;
-    if (header.Open(HKEY_CURRENT_USER, STORE_HEADER_PATH) != ERROR_SUCCESS)
-        return;
+    LONG opened = header.Open(HKEY_CURRENT_USER, STORE_HEADER_PATH);
+    if (opened != ERROR_SUCCESS) {
+        NoteReadError(opened, &error);
+        return error;
+    }
 
     NumberedSubkeys hotkeyKeys(header.Get());
     for (UINT k = 0; k < hotkeyKeys.Count(); ++k) {
         RegKey hotkeyKey;
-        if (hotkeyKeys.Open(k, &hotkeyKey) != ERROR_SUCCESS)
+        LONG result = hotkeyKeys.Open(k, &hotkeyKey);
+        if (result != ERROR_SUCCESS) {
+            NoteReadError(result, &error);
             continue;
+        }
         HotkeyRecord hotkey;
         ReadHotkeyValue(hotkeyKey.Get(), &hotkey);
         hotkeys.Append(hotkey);
@@ -235,12 +292,18 @@ void LoadStore(HWND window, Hotkeys& hotkeys, Actions& actions) {
         NumberedSubkeys nodeKeys(hotkeyKey.Get());
         for (UINT m = 0; m < nodeKeys.Count(); ++m) {
             RegKey nodeKey;
-            if (nodeKeys.Open(m, &nodeKey) != ERROR_SUCCESS)
+            result = nodeKeys.Open(m, &nodeKey);
+            if (result != ERROR_SUCCESS) {
+                NoteReadError(result, &error);
                 continue;
+            }
             ActionRecord action;
             ReadActionValue(nodeKey.Get(), &action);
             action.owner = owner; // the enclosing key decides, not the stored field
             actions.Append(action);
         }
+        NoteReadError(nodeKeys.EnumerationError(), &error);
     }
+    NoteReadError(hotkeyKeys.EnumerationError(), &error);
+    return error;
 }

@@ -2,6 +2,7 @@
 // and, where it talks to one, the real agent.
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,18 +60,22 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
 
 class Tool : public AgentTest {
   protected:
-    // Runs pendrix.exe with its output and errors going to files.
-    ToolRun Pendrix(const std::wstring& arguments) {
-        ToolRun run;
+    // pendrix.exe started with its output and errors going to files.
+    struct Started {
+        PROCESS_INFORMATION process = {};
+        std::wstring outPath, errPath;
+    };
+    Started StartPendrix(const std::wstring& arguments) {
+        Started started;
         // Files of their own for each run: Wine may close a finished
         // program's handles a moment after it reports its end.
         const std::wstring runNumber = std::to_wstring(++runs_);
-        const std::wstring outPath = installFolder_ + L"out" + runNumber + L".txt";
-        const std::wstring errPath = installFolder_ + L"err" + runNumber + L".txt";
+        started.outPath = installFolder_ + L"out" + runNumber + L".txt";
+        started.errPath = installFolder_ + L"err" + runNumber + L".txt";
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+        HANDLE out = CreateFileW(started.outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                  CREATE_ALWAYS, 0, nullptr);
-        HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+        HANDLE err = CreateFileW(started.errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                  CREATE_ALWAYS, 0, nullptr);
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
@@ -80,20 +85,28 @@ class Tool : public AgentTest {
         startup.hStdError = err;
         const std::wstring program = TestProgramFolder() + L"pendrix.exe";
         std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-        PROCESS_INFORMATION process = {};
-        if (CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                           CREATE_NO_WINDOW, nullptr, installFolder_.c_str(), &startup, &process)) {
-            if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT)
-                TerminateProcess(process.hProcess, 0xDEAD);
-            GetExitCodeProcess(process.hProcess, &run.exitCode);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
+        CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                       nullptr, installFolder_.c_str(), &startup, &started.process);
         CloseHandle(out);
         CloseHandle(err);
-        run.out = ReadBytes(outPath);
-        run.err = ReadBytes(errPath);
+        return started;
+    }
+    ToolRun Finish(Started& started) {
+        ToolRun run;
+        if (started.process.hProcess) {
+            if (WaitForSingleObject(started.process.hProcess, 60000) == WAIT_TIMEOUT)
+                TerminateProcess(started.process.hProcess, 0xDEAD);
+            GetExitCodeProcess(started.process.hProcess, &run.exitCode);
+            CloseHandle(started.process.hProcess);
+            CloseHandle(started.process.hThread);
+        }
+        run.out = ReadBytes(started.outPath);
+        run.err = ReadBytes(started.errPath);
         return run;
+    }
+    ToolRun Pendrix(const std::wstring& arguments) {
+        Started started = StartPendrix(arguments);
+        return Finish(started);
     }
     std::wstring File(const wchar_t* name) { return installFolder_ + name; }
     int runs_ = 0;
@@ -173,6 +186,8 @@ TEST_F(Tool, ExportAndImportGiveBackTheStoreByteForByte) {
         AddDefaultHotkeys(hotkeys, actions);
         WriteStore(hotkeys, actions);
         ExpectRoundTrip();
+        EXPECT_EQ(std::string::npos, ReadBytes(File(L"list.json")).find("commandName"))
+            << "only the documented members";
     }
     {
         SCOPED_TRACE("every key with every modifier set, every command");
@@ -225,6 +240,27 @@ TEST_F(Tool, ExportAndImportGiveBackTheStoreByteForByte) {
         EXPECT_NE(std::string::npos, file.find("Odd \xC3\xA9 \xF0\x9F\x98\x80")) << "UTF-8";
         EXPECT_EQ(std::string::npos, file.find("\"enabledByte\": 0")) << "only where they occur";
     }
+    {
+        SCOPED_TRACE("the same file as UTF-8 with a byte-order mark, and as UTF-16 with one, as "
+                     "Windows PowerShell 5.1 writes it");
+        const auto before = SnapshotStore();
+        const std::wstring text = ToolRun::Decode(ReadBytes(File(L"list.json")));
+        std::string utf16 = "\xFF\xFE";
+        for (wchar_t c : text) {
+            utf16 += static_cast<char>(c & 0xFF);
+            utf16 += static_cast<char>(c >> 8);
+        }
+        WriteBytes(File(L"utf16.json"), utf16);
+        WriteBytes(File(L"bom.json"), "\xEF\xBB\xBF" + ReadBytes(File(L"list.json")));
+        for (const wchar_t* name : {L"utf16.json", L"bom.json"}) {
+            Hotkeys other;
+            Actions none;
+            WriteStore(other, none);
+            ToolRun imported = Pendrix(L"import " + Quoted(name));
+            ASSERT_EQ(0u, imported.exitCode) << imported.Err().c_str();
+            EXPECT_TRUE(before == SnapshotStore()) << "the store came back byte for byte";
+        }
+    }
 }
 
 TEST_F(Tool, AHandWrittenFileInTheDocumentedFormGivesItsRecords) {
@@ -246,8 +282,12 @@ TEST_F(Tool, AHandWrittenFileInTheDocumentedFormGivesItsRecords) {
       "runSequentially": true, "actions": [ { "command": "0x0F02" } ] }
   ]
 })");
+    // Where the agent never ran, the import makes the store as its first
+    // run would, with the autostart value naming the agent beside the tool.
+    ASSERT_TRUE(SnapshotStore().empty());
     ToolRun run = Pendrix(L"import " + Quoted(L"hand.json"));
     ASSERT_EQ(0u, run.exitCode) << run.Err().c_str();
+    EXPECT_EQ(L"\"" + TestProgramFolder() + L"pendrixd.exe\" /background", ReadAutostartValue());
     std::vector<HotkeyRecord> hotkeys = StoredHotkeys();
     ASSERT_EQ(2u, hotkeys.size());
     EXPECT_STREQ(L"Sample Shortcut 2", hotkeys[0].title);
@@ -306,12 +346,20 @@ TEST_F(Tool, EveryBadFileIsRefusedWithItsPlaceAndLeavesTheStoreAlone) {
          L"hotkey 1: unknown member \"titel\""},
         {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + A\", \"actions\": [{\"open\": 5}]}]}",
          L"hotkey 1, action 1: \"open\" must be a text"},
+        {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + Key 0x1FF\"}]}",
+         L"hotkey 1: \"keys\" \"Ctrl + Key 0x1FF\": the key code must be from 1 to 254"},
+        {"{\"pendrix\": 1,\n \"hotkeys\": [{\"title\": \"Caf\xE9\"}]}",
+         L"line 2, column 28: the file is not UTF-8 text, nor UTF-16 with a byte-order mark"},
+        {"{\0\"\0p\0", L"line 1, column 2: the file is not UTF-8 text"},
     };
     int n = 0;
     for (const auto& bad : cases) {
         SCOPED_TRACE(std::to_string(++n));
         const std::wstring name = L"bad" + std::to_wstring(n) + L".json";
-        WriteBytes(File(name.c_str()), bad.file);
+        const char* end = bad.file + strlen(bad.file);
+        if (bad.file[0] == '{' && bad.file[1] == '\0')
+            end = bad.file + 6; // UTF-16 without its byte-order mark
+        WriteBytes(File(name.c_str()), std::string(bad.file, end));
         ToolRun run = Pendrix(L"import " + Quoted(name.c_str()));
         EXPECT_EQ(1u, run.exitCode);
         EXPECT_NE(std::wstring::npos, run.Err().find(bad.message)) << run.Err().c_str();
@@ -377,6 +425,7 @@ TEST_F(Tool, TheRunningAgentReloadsRunsAndReportsWhatItCouldNotRegister) {
     Actions nextActions;
     next.Append(MakeHotkey(L"Imported", CTRL_ALT, VK_F6));
     next.Append(MakeHotkey(L"Taken", CTRL_ALT, VK_F7));
+    next.Append(MakeHotkey(L"Twin", CTRL_ALT, VK_F6));
     nextActions.Append(ProbeAction(0, log_, L"imported"));
     nextActions.Append(ProbeAction(1, log_, L"second"));
     WriteStore(next, nextActions);
@@ -389,6 +438,10 @@ TEST_F(Tool, TheRunningAgentReloadsRunsAndReportsWhatItCouldNotRegister) {
     EXPECT_NE(std::wstring::npos,
               imported.Err().find(L"could not register hotkey 2 \"Taken\" (ALT + Ctrl + F7): "
                                   L"another program uses these keys"))
+        << imported.Err().c_str();
+    EXPECT_NE(std::wstring::npos,
+              imported.Err().find(L"could not register hotkey 3 \"Twin\" (ALT + Ctrl + F6): it "
+                                  L"has the same keys as hotkey 1"))
         << imported.Err().c_str();
     PressCombination(CTRL_ALT, VK_F6);
     EXPECT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"imported").size() == 1; }));
@@ -446,4 +499,182 @@ TEST_F(Tool, AConsoleShowsEveryCharacterOfTheList) {
               std::wstring(shown, read)
                   .find(L"1  on   ALT + Ctrl + F9  Caf\x00E9 \x041C\x0438\x0440 \x4E2D"))
         << "the console got the title as it is";
+}
+
+namespace {
+
+// A file of `count` hotkeys titled "<tag> <n>", each opening "<tag>.exe",
+// on combinations no other test uses: three or four modifiers with a digit,
+// a letter or an F-key, from combination number `first` on.
+std::string ManyHotkeysFile(const std::string& tag, UINT first, UINT count) {
+    const char* modifiers[] = {"Ctrl + Alt + Shift", "Ctrl + Alt + Win", "Alt + Shift + Win",
+                               "Ctrl + Shift + Win", "Ctrl + Alt + Shift + Win"};
+    std::vector<UINT> keys;
+    for (UINT key = '0'; key <= '9'; ++key)
+        keys.push_back(key);
+    for (UINT key = 'A'; key <= 'Z'; ++key)
+        keys.push_back(key);
+    for (UINT key = VK_F1; key <= VK_F24; ++key)
+        keys.push_back(key);
+    std::string file = "{\"pendrix\": 1, \"hotkeys\": [";
+    for (UINT n = 0; n < count; ++n) {
+        const UINT combination = first + n;
+        char keyText[16];
+        snprintf(keyText, sizeof keyText, "Key 0x%02X", keys[combination % keys.size()]);
+        file += std::string(n ? "," : "") + "\n{\"title\": \"" + tag + " " + std::to_string(n) +
+                "\", \"keys\": \"" + modifiers[combination / keys.size()] + " + " + keyText +
+                "\", \"actions\": [{\"open\": \"" + tag + ".exe\"}]}";
+    }
+    return file + "]}\n";
+}
+
+// The stored titles, read while no writer is in the middle of a save.
+std::vector<std::wstring> StoredTitles() {
+    store_detail::StoreLock lock;
+    std::vector<std::wstring> titles;
+    for (const HotkeyRecord& hotkey : StoredHotkeys())
+        titles.push_back(hotkey.title);
+    return titles;
+}
+
+struct Reloader {
+    HWND agent;
+    volatile LONG stop;
+    LONG reloads;
+};
+
+// Asks the agent to reload, over and over, as other dialogs and tools do.
+DWORD WINAPI KeepReloading(void* parameter) {
+    Reloader* reloader = static_cast<Reloader*>(parameter);
+    while (!reloader->stop) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(reloader->agent, AGENT_RELOAD, 0, 0, SMTO_ABORTIFHUNG, 60000, &answer);
+        ++reloader->reloads;
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST_F(Tool, ImportsCrossingTheAgentsReloadsAndTwoMergesAtOnceLoseNothing) {
+    Install(Library::None);
+    ASSERT_TRUE(Start());
+    const int rounds = 20;
+
+    // Each import of 250 hotkeys lands while the agent reloads, again and
+    // again; once it has ended, the store holds what it imported.
+    WriteBytes(File(L"a.json"), ManyHotkeysFile("A", 0, 250));
+    WriteBytes(File(L"b.json"), ManyHotkeysFile("B", 0, 250));
+    Reloader reloader = {window_, 0, 0};
+    HANDLE thread = CreateThread(nullptr, 0, KeepReloading, &reloader, 0, nullptr);
+    int lost = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const std::wstring tag = round % 2 ? L"B " : L"A ";
+        ToolRun run = Pendrix(L"import " + Quoted(round % 2 ? L"b.json" : L"a.json"));
+        EXPECT_EQ(0u, run.exitCode) << run.Err().c_str();
+        const std::vector<std::wstring> titles = StoredTitles();
+        const bool whole = titles.size() == 250 &&
+                           std::all_of(titles.begin(), titles.end(), [&](const std::wstring& t) {
+                               return t.compare(0, 2, tag) == 0;
+                           });
+        lost += !whole;
+    }
+    reloader.stop = 1;
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 120000));
+    CloseHandle(thread);
+    printf("%d imports crossed %ld reloads\n", rounds, reloader.reloads);
+    EXPECT_GT(reloader.reloads, rounds) << "the reloads ran all along";
+    EXPECT_EQ(0, lost) << "imports the agent wrote over";
+
+    // Two merges started at once: both report success, and both are there.
+    WriteBytes(File(L"m1.json"), ManyHotkeysFile("M1", 260, 2));
+    WriteBytes(File(L"m2.json"), ManyHotkeysFile("M2", 262, 2));
+    lost = 0;
+    for (int round = 0; round < rounds; ++round) {
+        Hotkeys base;
+        Actions none;
+        base.Append(MakeHotkey(L"Base", CTRL_ALT, VK_F3));
+        WriteStore(base, none);
+        ASSERT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
+        Started first = StartPendrix(L"import --merge " + Quoted(L"m1.json"));
+        Started second = StartPendrix(L"import --merge " + Quoted(L"m2.json"));
+        const ToolRun one = Finish(first);
+        const ToolRun two = Finish(second);
+        EXPECT_EQ(0u, one.exitCode) << one.Err().c_str();
+        EXPECT_EQ(0u, two.exitCode) << two.Err().c_str();
+        std::vector<std::wstring> titles = StoredTitles();
+        std::sort(titles.begin(), titles.end());
+        lost += titles != std::vector<std::wstring>{L"Base", L"M1 0", L"M1 1", L"M2 0", L"M2 1"};
+    }
+    EXPECT_EQ(0, lost) << "merges that lost the other's hotkeys";
+    EXPECT_TRUE(Alive());
+}
+
+TEST_F(Tool, ASaveThatFailsNeverGoesLiveAndIsSaidEverywhere) {
+    Install(Library::None);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Kept", CTRL_ALT, VK_F9));
+    actions.Append(OpenAction(0, L"kept.exe"));
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+    WriteBytes(File(L"other.json"), ManyHotkeysFile("Other", 0, 3));
+    LibraryUnderTest library;
+    ConfigureRun run(library.configure());
+    HWND dialog = run.WaitForDialog();
+    ASSERT_NE(nullptr, dialog);
+    ClickListRow(GetDlgItem(dialog, 1009), 0);
+    ASSERT_TRUE(Checked(dialog, 1011));
+
+    // The live tree can be read but neither written nor renamed: the new
+    // tree is written beside it and cannot be swapped in.
+    {
+        const auto before = SnapshotStore();
+        ReadOnlyKey header(StorePath(L"HEADER"));
+        ASSERT_TRUE(header.locked());
+        ASSERT_TRUE(header.Denies()) << "the registry here does not deny the key";
+
+        // The dialog: one message box with the system's reason; the edit stays.
+        PostMessageW(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+        HWND box = WaitForMessageBox(dialog);
+        ASSERT_NE(nullptr, box);
+        const std::wstring said = MessageBoxText(box);
+        EXPECT_NE(std::wstring::npos, said.find(L"The change could not be saved.")) << said.c_str();
+        EXPECT_GT(said.size(), wcslen(L"The change could not be saved.") + 4) << "with a reason";
+        EXPECT_EQ(L"Pendrix", WindowText(box));
+        ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+        EXPECT_EQ(nullptr, WaitForMessageBox(dialog, 500)) << "one box";
+        EXPECT_FALSE(Checked(dialog, 1011)) << "the edit stays in the dialog";
+        EXPECT_TRUE(CombinationIsTaken(CTRL_ALT, VK_F9)) << "the agent was not told";
+
+        // Closing saves the edit once more, and says so once more.
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        HWND closing = nullptr;
+        EXPECT_TRUE(WaitFor([&] {
+            closing = FindDialogOfThread(run.threadId(), L"Pendrix");
+            return closing && IsWindowVisible(closing);
+        }));
+        EXPECT_NE(std::wstring::npos,
+                  MessageBoxText(closing).find(L"The changes could not be saved."));
+        EXPECT_TRUE(AnswerMessageBox(closing, IDOK));
+        EXPECT_TRUE(run.Ended(10000));
+
+        // The tool, once no dialog is open.
+        ToolRun imported = Pendrix(L"import " + Quoted(L"other.json"));
+        EXPECT_EQ(1u, imported.exitCode);
+        EXPECT_NE(std::wstring::npos, imported.Err().find(L"cannot write the list to the "
+                                                          L"registry; nothing was imported: "))
+            << imported.Err().c_str();
+
+        // The agent reads what it can and writes nothing back.
+        EXPECT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
+        EXPECT_TRUE(before == SnapshotStore()) << "no failed save went live";
+    }
+    // The store holds the old list, whole, and takes the next save.
+    const std::vector<HotkeyRecord> stored = StoredHotkeys();
+    ASSERT_EQ(1u, stored.size());
+    EXPECT_STREQ(L"Kept", stored[0].title);
+    ToolRun imported = Pendrix(L"import " + Quoted(L"other.json"));
+    EXPECT_EQ(0u, imported.exitCode) << imported.Err().c_str();
+    EXPECT_EQ(3u, StoredHotkeys().size());
 }

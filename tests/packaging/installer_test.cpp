@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "agent_harness.h"
@@ -15,6 +18,45 @@ namespace {
 #define CPLS_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cpls"
 #define APP_PATHS_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\pendrix.exe"
 #define UNINSTALL_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pendrix"
+#define ENVIRONMENT_KEY L"Environment"
+// A Path of the user's own, with a variable, that the install extends and
+// the uninstall gives back as it was.
+const wchar_t USER_PATH[] = L"C:\\Tools;%SystemRoot%\\Extra";
+
+// Runs a command line in a new console whose Path is the system's followed
+// by the user's, as Windows makes it for a console started after a change;
+// returns its exit code.
+DWORD RunInNewConsole(const std::wstring& commandLine) {
+    const std::vector<BYTE> raw = ReadValue(ENVIRONMENT_KEY, L"Path");
+    std::wstring userPath(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / 2);
+    userPath = userPath.c_str();
+    wchar_t expanded[4096] = {};
+    ExpandEnvironmentStringsW(userPath.c_str(), expanded, ARRAYSIZE(expanded));
+    wchar_t systemPath[4096] = {};
+    GetEnvironmentVariableW(L"PATH", systemPath, ARRAYSIZE(systemPath));
+    std::wstring block;
+    for (const wchar_t* v = GetEnvironmentStringsW(); *v; v += wcslen(v) + 1) {
+        if (_wcsnicmp(v, L"PATH=", 5) != 0)
+            block += std::wstring(v) + L'\0';
+    }
+    block += L"PATH=" + std::wstring(systemPath) + L";" + expanded + L'\0';
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::wstring line = L"cmd.exe /c " + commandLine;
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, &block[0], L"C:\\", &startup,
+                        &process))
+        return 0xFFFFFFFF;
+    DWORD code = 0xFFFFFFFE;
+    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
+}
 
 std::wstring KnownFolder(int id) {
     wchar_t path[MAX_PATH] = {};
@@ -62,6 +104,12 @@ class Installer : public ::testing::Test {
             RegCloseKey(cpls);
         }
         RegDeleteKeyW(HKEY_CURRENT_USER, UNINSTALL_KEY);
+        HKEY environment;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, ENVIRONMENT_KEY, 0, KEY_ALL_ACCESS, &environment) ==
+            ERROR_SUCCESS) {
+            RegDeleteValueW(environment, L"Path");
+            RegCloseKey(environment);
+        }
         ClearStoreAndAutostart();
     }
     std::wstring setup_;
@@ -72,6 +120,8 @@ class Installer : public ::testing::Test {
 
 TEST_F(Installer, InstallsForThisUserStartsTheAgentAndUninstallsKeepingTheHotkeys) {
     ASSERT_TRUE(Exists(setup_)) << "built by the dist target";
+    WriteValue(ENVIRONMENT_KEY, L"Path", REG_EXPAND_SZ, USER_PATH, sizeof USER_PATH);
+    EXPECT_NE(0u, RunInNewConsole(L"pendrix --version")) << "not found before the install";
     ASSERT_EQ(0u, RunProgram(setup_, L"/S", L"", 60000));
 
     for (const wchar_t* name : {L"pendrixd.exe", L"pendrixcfg.dll", L"pendrixpanel.cpl",
@@ -82,6 +132,16 @@ TEST_F(Installer, InstallsForThisUserStartsTheAgentAndUninstallsKeepingTheHotkey
         << "Win+R finds the console tool";
     EXPECT_TRUE(Exists(KnownFolder(CSIDL_PROGRAMS) + L"\\Pendrix.lnk"));
     EXPECT_FALSE(ReadStringValue(UNINSTALL_KEY, L"UninstallString").empty());
+
+    // The folder is on the user's Path once, even after a second install,
+    // and a new console finds the tool by its name.
+    const std::wstring folder = installFolder_.substr(0, installFolder_.size() - 1);
+    const std::wstring extended = std::wstring(USER_PATH) + L";" + folder;
+    DWORD type = 0;
+    ReadValue(ENVIRONMENT_KEY, L"Path", &type);
+    EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type);
+    EXPECT_EQ(extended, ReadStringValue(ENVIRONMENT_KEY, L"Path"));
+    EXPECT_EQ(0u, RunInNewConsole(L"pendrix --version")) << "found from a new console";
 
     // The agent runs from the install folder, with its icon and the defaults.
     HWND agent = nullptr;
@@ -98,6 +158,11 @@ TEST_F(Installer, InstallsForThisUserStartsTheAgentAndUninstallsKeepingTheHotkey
     // The silent uninstall stops the agent and removes what the install
     // added. It goes on from a copy of itself after the first process ends,
     // so each result is waited for.
+    ASSERT_EQ(0u, RunProgram(setup_, L"/S", L"", 60000));
+    EXPECT_EQ(extended, ReadStringValue(ENVIRONMENT_KEY, L"Path")) << "added once";
+    ASSERT_TRUE(
+        WaitFor([&] { return (agent = FindWindowW(L"PendrixOstrand", nullptr)) != nullptr; }));
+
     ASSERT_EQ(0u, RunProgram(installFolder_ + L"uninstall.exe", L"/S", L"", 60000));
     EXPECT_TRUE(WaitFor([&] { return !Exists(installFolder_ + L"pendrixd.exe"); }, 30000));
     EXPECT_TRUE(WaitFor([] { return FindWindowW(L"PendrixOstrand", nullptr) == nullptr; }));
@@ -108,6 +173,8 @@ TEST_F(Installer, InstallsForThisUserStartsTheAgentAndUninstallsKeepingTheHotkey
     EXPECT_FALSE(ValueExists(AUTOSTART_KEY_PATH, AUTOSTART_VALUE_NAME));
     EXPECT_FALSE(Exists(KnownFolder(CSIDL_PROGRAMS) + L"\\Pendrix.lnk"));
     EXPECT_EQ(6u, StoredHotkeys().size()) << "the hotkeys are kept";
+    EXPECT_TRUE(WaitFor([] { return ReadStringValue(ENVIRONMENT_KEY, L"Path") == USER_PATH; }))
+        << "exactly the install's own entry is gone";
 }
 
 TEST(PortableZip, HoldsTheThreeDeliverables) {

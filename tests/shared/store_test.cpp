@@ -425,53 +425,6 @@ TEST_F(StoreTest, ALibraryNamesTheAgentProgramInItsOwnFolder) {
 
 namespace {
 
-// Denies creating (opening for all access) the Run key until destroyed.
-class LockedRunKey {
-  public:
-    LockedRunKey() {
-        RegCreateKeyExW(HKEY_CURRENT_USER, AUTOSTART_KEY_PATH, 0, nullptr, 0,
-                        READ_CONTROL | WRITE_DAC, nullptr, &key_, nullptr);
-        DWORD size = 0;
-        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
-        saved_.resize(size);
-        if (RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data(), &size) !=
-            ERROR_SUCCESS)
-            saved_.clear();
-        // Everyone may read it and change its security, nothing more.
-        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-        PSID everyone = nullptr;
-        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-        BYTE aclBuffer[256];
-        ACL* acl = reinterpret_cast<ACL*>(aclBuffer);
-        InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION);
-        AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | WRITE_DAC, everyone);
-        SECURITY_DESCRIPTOR descriptor;
-        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-        SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
-        locked_ = RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
-        FreeSid(everyone);
-    }
-    ~LockedRunKey() {
-        if (!saved_.empty())
-            RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data());
-        RegCloseKey(key_);
-    }
-    bool Denies() const {
-        HKEY run;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, AUTOSTART_KEY_PATH, 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &run, nullptr) != ERROR_SUCCESS)
-            return true;
-        RegCloseKey(run);
-        return false;
-    }
-    bool locked() const { return locked_; }
-
-  private:
-    HKEY key_ = nullptr;
-    std::vector<BYTE> saved_;
-    bool locked_ = false;
-};
-
 struct LoadRun {
     HWND window;
     Hotkeys hotkeys;
@@ -492,7 +445,7 @@ TEST_F(StoreTest, AFailingRunKeyIsReportedOncePerReset) {
         ClearStoreAndAutostart();
         if (outdated)
             WriteDword(StorePath(), L"version", 256);
-        LockedRunKey run;
+        ReadOnlyKey run(AUTOSTART_KEY_PATH);
         ASSERT_TRUE(run.locked());
         ASSERT_TRUE(run.Denies()) << "the registry here does not deny the key";
 

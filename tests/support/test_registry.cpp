@@ -142,3 +142,40 @@ bool SameRecords(const RecordArray<HotkeyRecord>& h1, const RecordArray<ActionRe
     }
     return true;
 }
+
+ReadOnlyKey::ReadOnlyKey(const std::wstring& path) : path_(path) {
+    RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, READ_CONTROL | WRITE_DAC,
+                    nullptr, &key_, nullptr);
+    DWORD size = 0;
+    RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+    saved_.resize(size);
+    if (RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data(), &size) != ERROR_SUCCESS)
+        saved_.clear();
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+    BYTE aclBuffer[256];
+    ACL* acl = reinterpret_cast<ACL*>(aclBuffer);
+    InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION);
+    AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | WRITE_DAC, everyone);
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+    locked_ = RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+    FreeSid(everyone);
+}
+
+ReadOnlyKey::~ReadOnlyKey() {
+    if (!saved_.empty())
+        RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data());
+    RegCloseKey(key_);
+}
+
+bool ReadOnlyKey::Denies() const {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return true;
+    RegCloseKey(key);
+    return false;
+}

@@ -32,6 +32,25 @@ std::vector<std::wstring> SubkeyNames(const std::wstring& path);
 bool SameRecords(const RecordArray<HotkeyRecord>& h1, const RecordArray<ActionRecord>& a1,
                  const RecordArray<HotkeyRecord>& h2, const RecordArray<ActionRecord>& a2);
 
+// A key under HKEY_CURRENT_USER (created if need be) that everyone may only
+// read and give another access list, until the object is destroyed: opening
+// or creating it for all access fails, and so does renaming it.
+class ReadOnlyKey {
+  public:
+    explicit ReadOnlyKey(const std::wstring& path);
+    ~ReadOnlyKey();
+    ReadOnlyKey(const ReadOnlyKey&) = delete;
+    ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
+    bool Denies() const; // the registry here enforces it
+    bool locked() const { return locked_; }
+
+  private:
+    std::wstring path_;
+    HKEY key_ = nullptr;
+    std::vector<BYTE> saved_;
+    bool locked_ = false;
+};
+
 // The autostart value the tests read back.
 std::wstring ReadAutostartValue();
 
