@@ -144,9 +144,10 @@ bool SameCombination(const HotkeyRecord& a, const HotkeyRecord& b) {
            a.virtualKey == b.virtualKey;
 }
 
+// Key codes 1 to 254, and no modifier bits but the four and "no repeat".
 bool Registrable(const HotkeyRecord& hotkey) {
     return hotkey.virtualKey >= 1 && hotkey.virtualKey <= 254 &&
-           (hotkey.modifiers & ~HOTKEY_MODIFIERS) == 0;
+           (hotkey.modifiers & ~(HOTKEY_MODIFIERS | MOD_NOREPEAT)) == 0;
 }
 
 // Why the agent turned off a hotkey that was to be on.

@@ -143,6 +143,10 @@ TEST(Volume, MasterVolumeAndMuteChangeTheRealSpeakersLine) {
     EXPECT_EQ(muted ? 0u : 1u, mute.Get());
     ToggleMasterMute();
     EXPECT_EQ(muted, mute.Get()) << "two toggles restore the state";
+    mute.Set(1);
+    StepMasterVolume(false);
+    EXPECT_EQ(0u, mute.Get()) << "a step ends a mute";
+    mute.Set(muted);
 
     // The wave commands address device 0 by identifier, which Wine refuses:
     // they end quietly and change nothing here.
@@ -301,10 +305,13 @@ TEST_F(EndpointVolumeTest, MasterStepsAreOneStepOfFullScaleAndStopAtTheLimits) {
         StepMasterVolume(false);
     EXPECT_EQ(0.0f, endpoint_.master);
     EXPECT_EQ(mixerBefore, mixer.Get()) << "the mixer is left alone while the endpoint works";
+    endpoint_.muted = TRUE;
+    StepMasterVolume(false);
+    EXPECT_FALSE(endpoint_.muted) << "a step ends a mute, as the keyboard's volume keys do";
 
     for (const std::string& call : endpoint_.calls)
         EXPECT_TRUE(call == "GetChannelCount" || call == "GetMasterVolumeLevelScalar" ||
-                    call == "SetMasterVolumeLevelScalar")
+                    call == "SetMasterVolumeLevelScalar" || call == "SetMute")
             << call;
 }
 
