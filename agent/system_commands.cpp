@@ -1,4 +1,5 @@
 #include "system_commands.h"
+#include "window_commands.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -250,7 +251,7 @@ void RunSystemCommand(HWND agentWindow, UINT commandCode, UINT hotkeyParameter) 
     } else if (commandCode >= 0x1C00 && commandCode < 0x1C00 + SYNTHESIZED_KEY_COUNT) {
         ReleaseHotkeyKeys(hotkeyParameter);
         SendKeyDown(static_cast<WORD>(FIRST_SYNTHESIZED_KEY + (commandCode - 0x1C00)));
-    } else {
+    } else if (!RunWindowCommand(commandCode)) {
         RunOtherCommand(commandCode, hotkeyParameter, agentWindow);
     }
 }

@@ -7,8 +7,9 @@ const CatalogueEntry ModifierTable[MODIFIER_ROWS + 1] = {
     {MOD_SHIFT, L"Shift"}, {MOD_WIN, L"Win"}, {0, nullptr},
 };
 
-// No row for Y (0x59): the letters run A to X and then Z. "PrtScn" is
-// VK_PRINT (0x2A); VK_SNAPSHOT (0x2C) is "Print Window".
+// The first hundred rows have no Y (0x59): the letters run A to X and then
+// Z, and Y follows them all. "PrtScn" is VK_PRINT (0x2A); VK_SNAPSHOT (0x2C)
+// is "Print Window".
 const CatalogueEntry KeyNameTable[KEY_NAME_ROWS + 1] = {
     {0x70, L"F1"},
     {0x71, L"F2"},
@@ -110,6 +111,37 @@ const CatalogueEntry KeyNameTable[KEY_NAME_ROWS + 1] = {
     {0xB5, L"Select Media key"},
     {0xB6, L"Start Application 1 key"},
     {0xB7, L"Start Application 2 key"},
+    // Keys added after the hundred first rows, which keep their places. The
+    // punctuation keys are named by what they carry on a US layout and by
+    // their key code's name, as other layouts put other characters there.
+    {0x59, L"Y"},
+    {0x09, L"Tab"},
+    {0x0D, L"Enter"},
+    {0x5D, L"Application key"},
+    {0x7C, L"F13"},
+    {0x7D, L"F14"},
+    {0x7E, L"F15"},
+    {0x7F, L"F16"},
+    {0x80, L"F17"},
+    {0x81, L"F18"},
+    {0x82, L"F19"},
+    {0x83, L"F20"},
+    {0x84, L"F21"},
+    {0x85, L"F22"},
+    {0x86, L"F23"},
+    {0x87, L"F24"},
+    {0xBA, L"; (OEM 1)"},
+    {0xBB, L"= (OEM Plus)"},
+    {0xBC, L", (OEM Comma)"},
+    {0xBD, L"- (OEM Minus)"},
+    {0xBE, L". (OEM Period)"},
+    {0xBF, L"/ (OEM 2)"},
+    {0xC0, L"` (OEM 3)"},
+    {0xDB, L"[ (OEM 4)"},
+    {0xDC, L"\\ (OEM 5)"},
+    {0xDD, L"] (OEM 6)"},
+    {0xDE, L"' (OEM 7)"},
+    {0xE2, L"\\ (OEM 102)"},
     {0, nullptr},
 };
 

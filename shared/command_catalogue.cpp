@@ -103,5 +103,14 @@ const CatalogueEntry SystemCommandTable[SYSTEM_COMMAND_ROWS + 1] = {
     {0x1C0F, L"Keyboard - Select Media key"},
     {0x1C10, L"Keyboard - Start Application 1 key"},
     {0x1C11, L"Keyboard - Start Application 2 key"},
+    // Added after the first 98 rows, which keep their places: commands for
+    // the window in front.
+    {CATALOGUE_SEPARATOR, L" "},
+    {0x0C10, L"Always on Top On / Off"},
+    {0x0C11, L"Maximize / Restore Window"},
+    {0x0C12, L"Minimize Window"},
+    {0x0C13, L"Close Window"},
+    {0x0C14, L"Move Window to Next Monitor"},
+    {0x0C15, L"Center Window"},
     {0, nullptr},
 };

@@ -147,7 +147,7 @@ TEST(RefusedHotkeysBalloon, NamesUpToThreeByTitleAndCombinationAndCountsTheRest)
               BalloonText(hotkeys, {0}, 1));
     EXPECT_EQ(L"These hotkeys were disabled because another program uses their keys:\n"
               L"Sample Shortcut 2 (Ctrl + Shift + I)\n"
-              L"ALT + Win + Key 0x59\n"
+              L"ALT + Win + Y\n"
               L"Third (Ctrl + F5)\n"
               L"and 2 more",
               BalloonText(hotkeys, {0, 1, 2}, 5))

@@ -71,22 +71,27 @@ TEST(Catalogue, TablesHaveTheirRowsAndTerminators) {
         EXPECT_NE(CATALOGUE_SEPARATOR, SystemCommandTable[row + 1].code);
         EXPECT_NE(nullptr, SystemCommandTable[row + 1].name);
     }
-    EXPECT_EQ(8, separators);
+    EXPECT_EQ(9, separators) << "eight, and one before the window commands";
 }
 
 TEST(Catalogue, LookupsFindTheFirstRowOrTheTerminator) {
-    EXPECT_EQ(100, FindCatalogueIndex(KeyNameTable, 'Y'));
-    EXPECT_EQ(nullptr, FindCatalogueName(KeyNameTable, 'Y'));
+    EXPECT_EQ(FIRST_KEY_NAME_ROWS, FindCatalogueIndex(KeyNameTable, 'Y')) << "after the first 100";
+    EXPECT_STREQ(L"Y", FindCatalogueName(KeyNameTable, 'Y'));
+    EXPECT_STREQ(L"; (OEM 1)", FindCatalogueName(KeyNameTable, VK_OEM_1));
+    EXPECT_EQ(nullptr, FindCatalogueName(KeyNameTable, VK_OEM_8));
     EXPECT_EQ(11, FindCatalogueIndex(SystemCommandTable, CATALOGUE_SEPARATOR));
     EXPECT_STREQ(L" ", FindCatalogueName(SystemCommandTable, CATALOGUE_SEPARATOR));
     EXPECT_EQ(0, FindCatalogueIndex(ModifierTable, 0));
     EXPECT_STREQ(L"- none -", FindCatalogueName(ModifierTable, 0));
-    EXPECT_EQ(100, FindCatalogueIndex(KeyNameTable, 0));
-    EXPECT_EQ(98, FindCatalogueIndex(SystemCommandTable, 0));
+    EXPECT_EQ(KEY_NAME_ROWS, FindCatalogueIndex(KeyNameTable, 0));
+    EXPECT_EQ(SYSTEM_COMMAND_ROWS, FindCatalogueIndex(SystemCommandTable, 0));
     EXPECT_EQ(nullptr, FindCatalogueName(SystemCommandTable, 0));
     EXPECT_EQ(5, FindCatalogueIndex(ModifierTable, 0x10));
     EXPECT_STREQ(L"Configure Pendrix", FindCatalogueName(SystemCommandTable, 0x1A00));
-    EXPECT_EQ(98, FindCatalogueIndex(SystemCommandTable, 0x0B03));
+    EXPECT_EQ(SYSTEM_COMMAND_ROWS, FindCatalogueIndex(SystemCommandTable, 0x0B03));
+    EXPECT_EQ(FIRST_SYSTEM_COMMAND_ROWS + 1, FindCatalogueIndex(SystemCommandTable, 0x0C10))
+        << "the window commands follow the first 98 rows and a separator";
+    EXPECT_STREQ(L"Center Window", FindCatalogueName(SystemCommandTable, 0x0C15));
     EXPECT_STREQ(L"Open Folder: Windows", FindCatalogueName(SystemCommandTable, 0x0E32));
     EXPECT_STREQ(L"Keyboard - Start Application 2 key",
                  FindCatalogueName(SystemCommandTable, 0x1C11));
@@ -103,7 +108,8 @@ TEST(Catalogue, CombinationTextJoinsModifiersInFixedOrder) {
     EXPECT_EQ(L"ALT + Ctrl + Shift + Win + Browser Start and Home key", longest);
     EXPECT_EQ(53u, longest.size());
     // A key without a row shows its code rather than nothing.
-    EXPECT_EQ(L"ALT + Ctrl + Key 0x59", Format(3, 'Y'));
+    EXPECT_EQ(L"ALT + Ctrl + Key 0xFF", Format(3, 0xFF));
+    EXPECT_EQ(L"ALT + Ctrl + Y", Format(3, 'Y'));
     // A short buffer is never overrun.
     wchar_t small[8];
     FormatHotkeyText(0xF, 0xAC, small, 8);
@@ -169,6 +175,7 @@ TEST_F(CatalogueList, FillKeepsTableOrderInASortedList) {
     ASSERT_EQ(KEY_NAME_ROWS, SendMessageW(g_combo, CB_GETCOUNT, 0, 0));
     EXPECT_EQ(L"F1", ItemText(0));
     EXPECT_EQ(L"Start Application 2 key", ItemText(99));
+    EXPECT_EQ(L"Y", ItemText(100));
 }
 
 TEST_F(CatalogueList, SelectByCodeAndSkipSeparators) {
