@@ -13,6 +13,12 @@
 // WM_USER, as other programs may rely on it.
 const UINT TrayCallbackMessage = 0x0071;
 
+// From a worker that is about to type one of the agent's own combinations
+// (wParam modifiers, lParam key): that hotkey steps aside and the answer is
+// a token for AgentComeBackMessage (its lParam), or 0 when none has them.
+const UINT AgentStepAsideMessage = WM_APP + 0x101;
+const UINT AgentComeBackMessage = WM_APP + 0x102;
+
 struct AgentState {
     HINSTANCE instance = nullptr;
     bool background = false;
@@ -28,6 +34,7 @@ struct AgentState {
     bool reloadPending = false;    // another was asked for meanwhile
     bool starting = false;         // inside window creation
     RefusedHotkeys startupRefused; // what registrations refused while starting
+    UINT registrations = 0;        // counts the reloads, so a token names one
     RecordArray<HotkeyRecord> hotkeys;
     RecordArray<ActionRecord> actions;
 };

@@ -41,6 +41,7 @@ bool ReloadUnderLock(HWND window) {
         return false;
     }
     UnregisterHotkeys(window, ALL_HOTKEYS);
+    ++g_agent.registrations;
     g_agent.hotkeys.Clear();
     g_agent.actions.Clear();
     const LONG loaded = LoadStore(window, g_agent.hotkeys, g_agent.actions);
@@ -169,6 +170,11 @@ LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return OnReload(window);
     case WM_TIMER:
         OnTimer(window, wParam);
+        return 0;
+    case AgentStepAsideMessage:
+        return StepHotkeyAside(window, static_cast<UINT>(wParam), static_cast<UINT>(lParam));
+    case AgentComeBackMessage:
+        BringHotkeyBack(window, lParam);
         return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);

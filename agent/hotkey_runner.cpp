@@ -4,7 +4,9 @@
 #include <shellapi.h>
 
 #include "agent_state.h"
+#include "program_switch.h"
 #include "system_commands.h"
+#include "text_typer.h"
 
 namespace {
 
@@ -106,16 +108,41 @@ struct ExpandedAction {
     ExpandedText startIn;
 };
 
+// The show state and verb an open action's options ask for; options with
+// values that mean nothing are taken as none.
+struct OpenWay {
+    const wchar_t* verb;
+    int show;
+};
+
+OpenWay WayOf(const ActionRecord& action, int normalShow) {
+    const UINT options = KnownOpenOptions(action.commandCode) ? action.commandCode : 0;
+    OpenWay way = {options & OPEN_RUN_AS_ADMINISTRATOR ? L"runas" : L"open", normalShow};
+    if ((options & OPEN_WINDOW_MASK) == OPEN_WINDOW_MINIMIZED)
+        way.show = SW_SHOWMINIMIZED;
+    else if ((options & OPEN_WINDOW_MASK) == OPEN_WINDOW_MAXIMIZED)
+        way.show = SW_SHOWMAXIMIZED;
+    return way;
+}
+
+bool SwitchesInstead(const ActionRecord& action, const ExpandedAction& expanded) {
+    return KnownOpenOptions(action.commandCode) && (action.commandCode & OPEN_SWITCH_IF_RUNNING) &&
+           SwitchToRunningProgram(expanded.target.text());
+}
+
 void OpenAndWait(const ActionRecord& action) {
     ExpandedAction expanded(action);
+    if (SwitchesInstead(action, expanded))
+        return;
+    const OpenWay way = WayOf(action, SW_SHOW);
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpVerb = L"open";
+    info.lpVerb = way.verb;
     info.lpFile = expanded.target.text();
     info.lpParameters = expanded.parameters.text();
     info.lpDirectory = expanded.startIn.text();
-    info.nShow = SW_SHOW;
+    info.nShow = way.show;
     ShellExecuteExW(&info);
     // No handle when the start failed or an already running program took the item.
     if (info.hProcess) {
@@ -126,8 +153,11 @@ void OpenAndWait(const ActionRecord& action) {
 
 void Open(const ActionRecord& action) {
     ExpandedAction expanded(action);
-    ShellExecuteW(nullptr, L"open", expanded.target.text(), expanded.parameters.text(),
-                  expanded.startIn.text(), SW_SHOWNORMAL);
+    if (SwitchesInstead(action, expanded))
+        return;
+    const OpenWay way = WayOf(action, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, way.verb, expanded.target.text(), expanded.parameters.text(),
+                  expanded.startIn.text(), way.show);
 }
 
 } // namespace
@@ -213,6 +243,31 @@ int PressedHotkey(int index, UINT hotkeyParameter) {
 
 } // namespace
 
+LRESULT StepHotkeyAside(HWND window, UINT modifiers, UINT key) {
+    const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
+    for (UINT i = 0; i < hotkeys.Count(); ++i) {
+        if (!HasCombination(hotkeys.At(i), modifiers & HOTKEY_MODIFIERS, key))
+            continue;
+        if (!UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i)))
+            return 0;
+        // Which reload's hotkey it was: after another, the reload registered it.
+        return static_cast<LRESULT>((static_cast<ULONGLONG>(g_agent.registrations) << 32) |
+                                    (i + 1));
+    }
+    return 0;
+}
+
+void BringHotkeyBack(HWND window, LPARAM token) {
+    const UINT registrations = static_cast<UINT>(static_cast<ULONGLONG>(token) >> 32);
+    const UINT i = static_cast<UINT>(token & 0xFFFFFFFF) - 1;
+    if (registrations != g_agent.registrations || i >= g_agent.hotkeys.Count())
+        return;
+    const HotkeyRecord& hotkey = g_agent.hotkeys.At(i);
+    if (hotkey.enabled == 1)
+        RegisterHotKey(window, HotkeyIdBase + static_cast<int>(i), hotkey.modifiers,
+                       hotkey.virtualKey);
+}
+
 void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter) {
     const int index = PressedHotkey(static_cast<int>(static_cast<INT32>(id) - HotkeyIdBase),
                                     static_cast<UINT>(hotkeyParameter));
@@ -241,6 +296,8 @@ void RunHotkeyActions(HWND window, UINT hotkeyParameter, BYTE runSequentially,
                 OpenAndWait(action);
             else
                 Open(action);
+        } else if (action.kind == ACTION_TYPE_TEXT) {
+            TypeText(window, hotkeyParameter, action.target, ACTION_PATH_CHARS);
         }
     }
 }

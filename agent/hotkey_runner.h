@@ -27,11 +27,17 @@ void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused);
 // One index: unregisters an enabled hotkey and clears its byte.
 bool UnregisterHotkeys(HWND window, int index);
 
+// A hotkey whose combination a typing action types steps aside while it
+// types, so the keys reach the program in front instead of running it.
+LRESULT StepHotkeyAside(HWND window, UINT modifiers, UINT key);
+void BringHotkeyBack(HWND window, LPARAM token);
+
 // WM_HOTKEY: starts an unjoined worker for the pressed hotkey.
 void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter);
 
 // Runs one hotkey's actions in order: URL/file actions through the shell
 // with environment variables expanded (waiting for each program when
-// runSequentially is set), system commands through RunSystemCommand.
+// runSequentially is set), system commands through RunSystemCommand,
+// typing actions through TypeText.
 void RunHotkeyActions(HWND window, UINT hotkeyParameter, BYTE runSequentially,
                       const ActionRecord* actions, UINT actionCount);

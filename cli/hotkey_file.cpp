@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "catalogue.h"
-#include "key_text.h"
+#include "text_forms.h"
 
 using Json = nlohmann::ordered_json;
 
@@ -65,6 +65,29 @@ Json ActionJson(const ActionRecord& action) {
         json["open"] = target;
         json["parameters"] = parameters;
         json["startIn"] = startIn;
+        const UINT options = action.commandCode;
+        if (!KnownOpenOptions(options)) {
+            json["commandCode"] = options; // bits that mean nothing, kept as they are
+        } else {
+            if (options & OPEN_SWITCH_IF_RUNNING)
+                json["ifRunning"] = "switch";
+            if (options & OPEN_RUN_AS_ADMINISTRATOR)
+                json["runAs"] = "administrator";
+            if ((options & OPEN_WINDOW_MASK) == OPEN_WINDOW_MINIMIZED)
+                json["window"] = "minimized";
+            if ((options & OPEN_WINDOW_MASK) == OPEN_WINDOW_MAXIMIZED)
+                json["window"] = "maximized";
+        }
+        if (action.commandName)
+            json["commandName"] = action.commandName;
+        return json;
+    }
+    if (action.kind == ACTION_TYPE_TEXT) {
+        json["type"] = target;
+        if (!parameters.empty())
+            json["parameters"] = parameters;
+        if (!startIn.empty())
+            json["startIn"] = startIn;
         if (action.commandCode)
             json["commandCode"] = action.commandCode;
         if (action.commandName)
@@ -198,6 +221,29 @@ void PutText(wchar_t* field, UINT width, const char* name, const std::string& ut
     CopyBoundedText(field, width, text.c_str());
 }
 
+// "ifRunning", "runAs" and "window" of an open action, as its option bits.
+UINT OpenOptions(const Json& json, const Place& place) {
+    UINT options = 0;
+    const std::string ifRunning = Text(json, "ifRunning", place, false);
+    if (ifRunning == "switch")
+        options |= OPEN_SWITCH_IF_RUNNING;
+    else if (!ifRunning.empty())
+        place.Fail("\"ifRunning\" is \"switch\" or left out");
+    const std::string runAs = Text(json, "runAs", place, false);
+    if (runAs == "administrator")
+        options |= OPEN_RUN_AS_ADMINISTRATOR;
+    else if (!runAs.empty())
+        place.Fail("\"runAs\" is \"administrator\" or left out");
+    const std::string window = Text(json, "window", place, false);
+    if (window == "minimized")
+        options |= OPEN_WINDOW_MINIMIZED;
+    else if (window == "maximized")
+        options |= OPEN_WINDOW_MAXIMIZED;
+    else if (!window.empty() && window != "normal")
+        place.Fail("\"window\" is \"normal\", \"minimized\" or \"maximized\"");
+    return options;
+}
+
 ActionRecord ReadAction(const Json& json, UINT owner, const Place& place) {
     if (!json.is_object())
         place.Fail("an action must be an object");
@@ -205,13 +251,28 @@ ActionRecord ReadAction(const Json& json, UINT owner, const Place& place) {
     action.owner = owner;
     const bool open = json.contains("open");
     const bool command = json.contains("command");
+    const bool type = json.contains("type");
     const bool kind = json.contains("kind");
-    if (open + command + kind != 1)
-        place.Fail("an action has exactly one of \"open\", \"command\" or \"kind\"");
+    if (open + command + type + kind != 1)
+        place.Fail("an action has exactly one of \"open\", \"command\", \"type\" or \"kind\"");
     if (open) {
-        OnlyMembers(json, {"open", "parameters", "startIn", "commandCode", "commandName"}, place);
+        OnlyMembers(json,
+                    {"open", "parameters", "startIn", "ifRunning", "runAs", "window", "commandCode",
+                     "commandName"},
+                    place);
         action.kind = ACTION_FILE_URL;
         PutText(action.target, ACTION_PATH_CHARS, "open", Text(json, "open", place, true), place);
+        action.commandCode =
+            Number(json, "commandCode", 0xFFFFFFFF, OpenOptions(json, place), place);
+        action.commandName = Number(json, "commandName", 0xFFFFFFFF, 0, place);
+    } else if (type) {
+        OnlyMembers(json, {"type", "parameters", "startIn", "commandCode", "commandName"}, place);
+        action.kind = ACTION_TYPE_TEXT;
+        PutText(action.target, ACTION_PATH_CHARS, "type", Text(json, "type", place, true), place);
+        TypedPiece unknown = {};
+        if (FindUnknownTypedName(action.target, static_cast<UINT>(lstrlenW(action.target)),
+                                 &unknown))
+            place.Fail("\"type\": " + Utf8(UnknownTypedNameText(unknown)));
         action.commandCode = Number(json, "commandCode", 0xFFFFFFFF, 0, place);
         action.commandName = Number(json, "commandName", 0xFFFFFFFF, 0, place);
     } else if (command) {
@@ -227,8 +288,8 @@ ActionRecord ReadAction(const Json& json, UINT owner, const Place& place) {
         OnlyMembers(json, {"kind", "target", "parameters", "startIn", "commandCode", "commandName"},
                     place);
         action.kind = Number(json, "kind", 0xFFFFFFFF, 0, place);
-        if (action.kind == ACTION_FILE_URL || action.kind == ACTION_SYS_COMMAND)
-            place.Fail("\"kind\" 0 and 1 are written as \"open\" and \"command\"");
+        if (action.kind <= ACTION_TYPE_TEXT)
+            place.Fail("\"kind\" 0, 1 and 2 are written as \"open\", \"command\" and \"type\"");
         PutText(action.target, ACTION_PATH_CHARS, "target", Text(json, "target", place, false),
                 place);
         action.commandCode = Number(json, "commandCode", 0xFFFFFFFF, 0, place);

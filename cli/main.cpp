@@ -11,7 +11,7 @@
 #include "catalogue.h"
 #include "console.h"
 #include "hotkey_file.h"
-#include "key_text.h"
+#include "text_forms.h"
 #include "store.h"
 #include "store_messages.h"
 
@@ -203,6 +203,18 @@ bool RefuseWhileDialogOpen() {
 
 // --- commands -----------------------------------------------------------
 
+// A text on one line: each line break shows as the Enter it types.
+std::wstring OneLine(const std::wstring& text) {
+    std::wstring line;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+            continue;
+        line += text[i] == L'\r' || text[i] == L'\n' ? std::wstring(L"{Enter}")
+                                                     : std::wstring(1, text[i]);
+    }
+    return line;
+}
+
 std::wstring ActionLine(const ActionRecord& action) {
     if (action.kind == ACTION_FILE_URL) {
         std::wstring line = L"open " + FieldText(action.target, ACTION_PATH_CHARS);
@@ -212,10 +224,25 @@ std::wstring ActionLine(const ActionRecord& action) {
             line += L" " + parameters;
         if (!startIn.empty())
             line += L"  (in " + startIn + L")";
+        const UINT options = action.commandCode;
+        if (KnownOpenOptions(options) && options != 0) {
+            std::wstring said;
+            if (options & OPEN_SWITCH_IF_RUNNING)
+                said += L", switching to it if it runs";
+            if (options & OPEN_RUN_AS_ADMINISTRATOR)
+                said += L", as administrator";
+            if ((options & OPEN_WINDOW_MASK) == OPEN_WINDOW_MINIMIZED)
+                said += L", minimized";
+            if ((options & OPEN_WINDOW_MASK) == OPEN_WINDOW_MAXIMIZED)
+                said += L", maximized";
+            line += L"  (" + said.substr(2) + L")";
+        }
         return line;
     }
     if (action.kind == ACTION_SYS_COMMAND)
         return L"command " + CommandText(action.commandCode);
+    if (action.kind == ACTION_TYPE_TEXT)
+        return L"type " + OneLine(FieldText(action.target, ACTION_PATH_CHARS));
     return L"kind " + std::to_wstring(action.kind) + L" (not run)";
 }
 

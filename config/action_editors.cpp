@@ -13,15 +13,6 @@ namespace {
 
 const DWORD BROWSE_BUFFER_CHARS = 2048;
 
-// The action the main dialog has selected, or -1.
-int SelectedActionPosition(HWND editor) {
-    HWND main = MainDialogOf(editor);
-    const int hotkey = SelectedHotkeyOf(main);
-    if (hotkey < 0)
-        return -1;
-    return FindHotkeyAction(static_cast<UINT>(hotkey), SelectedActionRowOf(main));
-}
-
 // Reads an edit cut to the field's width. The field is zero-filled past the
 // text, so no tail of the text it held before reaches the store.
 void ReadField(HWND editor, int id, wchar_t* field, UINT width) {
@@ -31,16 +22,47 @@ void ReadField(HWND editor, int id, wchar_t* field, UINT width) {
         field[i] = L'\0';
 }
 
+// The rows of "Start", in the order of their option values.
+const wchar_t* const START_STATES[] = {L"Normal", L"Minimized", L"Maximized"};
+
+void ShowOpenOptions(HWND editor, UINT options) {
+    if (!KnownOpenOptions(options))
+        options = 0;
+    CheckDlgButton(editor, IDC_SWITCH_CHECK,
+                   options & OPEN_SWITCH_IF_RUNNING ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(editor, IDC_RUN_AS_CHECK,
+                   options & OPEN_RUN_AS_ADMINISTRATOR ? BST_CHECKED : BST_UNCHECKED);
+    SendDlgItemMessageW(editor, IDC_START_STATE_LIST, CB_SETCURSEL,
+                        (options & OPEN_WINDOW_MASK) >> 4, 0);
+}
+
+UINT ReadOpenOptions(HWND editor) {
+    UINT options = 0;
+    if (IsDlgButtonChecked(editor, IDC_SWITCH_CHECK) == BST_CHECKED)
+        options |= OPEN_SWITCH_IF_RUNNING;
+    if (IsDlgButtonChecked(editor, IDC_RUN_AS_CHECK) == BST_CHECKED)
+        options |= OPEN_RUN_AS_ADMINISTRATOR;
+    const LRESULT state = SendDlgItemMessageW(editor, IDC_START_STATE_LIST, CB_GETCURSEL, 0, 0);
+    if (state > 0 && state < static_cast<LRESULT>(ARRAYSIZE(START_STATES)))
+        options |= static_cast<UINT>(state) << 4;
+    return options;
+}
+
 void OnUrlFileInit(HWND editor) {
+    for (const wchar_t* state : START_STATES)
+        SendDlgItemMessageW(editor, IDC_START_STATE_LIST, CB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(state));
+    ShowOpenOptions(editor, 0);
     if (!ModifyMode)
         return;
-    const int position = SelectedActionPosition(editor);
+    const int position = SelectedActionOf(editor);
     if (position < 0)
         return;
     const ActionRecord& action = ActionAt(static_cast<UINT>(position));
     SetDlgItemTextW(editor, IDC_TARGET_EDIT, action.target);
     SetDlgItemTextW(editor, IDC_PARAMETERS_EDIT, action.parameters);
     SetDlgItemTextW(editor, IDC_START_IN_EDIT, action.startIn);
+    ShowOpenOptions(editor, action.commandCode);
 }
 
 void OnBrowse(HWND editor) {
@@ -71,13 +93,14 @@ void StoreUrlFileFields(HWND editor, ActionRecord& action) {
     ReadField(editor, IDC_TARGET_EDIT, action.target, ACTION_PATH_CHARS);
     ReadField(editor, IDC_PARAMETERS_EDIT, action.parameters, ACTION_PARAMETERS_CHARS);
     ReadField(editor, IDC_START_IN_EDIT, action.startIn, ACTION_PATH_CHARS);
+    action.commandCode = ReadOpenOptions(editor);
 }
 
 // An empty "URL / File" stores nothing, and says nothing.
 void OnUrlFileOk(HWND editor) {
     const bool hasTarget = GetWindowTextLengthW(GetDlgItem(editor, IDC_TARGET_EDIT)) > 0;
     if (ModifyMode) {
-        const int position = SelectedActionPosition(editor);
+        const int position = SelectedActionOf(editor);
         if (position >= 0 && hasTarget)
             StoreUrlFileFields(editor, ActionAt(static_cast<UINT>(position)));
     } else if (hasTarget) {
@@ -101,7 +124,7 @@ void OnSystemCommandInit(HWND editor) {
         SendMessageW(list, CB_SETCURSEL, 0, 0);
         return;
     }
-    const int position = SelectedActionPosition(editor);
+    const int position = SelectedActionOf(editor);
     if (position >= 0)
         SelectCatalogueCode(list, SystemCommandTable,
                             ActionAt(static_cast<UINT>(position)).commandCode);
@@ -117,7 +140,7 @@ void OnSystemCommandOk(HWND editor) {
     HWND main = MainDialogOf(editor);
     if (ModifyMode) {
         ModifyMode = false;
-        const int position = SelectedActionPosition(editor);
+        const int position = SelectedActionOf(editor);
         if (position >= 0) {
             ActionRecord& action = ActionAt(static_cast<UINT>(position));
             action.commandCode = row.code;
@@ -145,11 +168,21 @@ INT_PTR Cancel(HWND editor) {
 }
 
 // Tab follows the lines of the form; the first field takes the focus.
-const int URL_FILE_ORDER[] = {IDC_TARGET_EDIT,   IDC_BROWSE, IDC_PARAMETERS_EDIT,
-                              IDC_START_IN_EDIT, IDOK,       IDCANCEL};
+const int URL_FILE_ORDER[] = {
+    IDC_TARGET_EDIT,  IDC_BROWSE,       IDC_PARAMETERS_EDIT,  IDC_START_IN_EDIT,
+    IDC_SWITCH_CHECK, IDC_RUN_AS_CHECK, IDC_START_STATE_LIST, IDOK,
+    IDCANCEL};
 const int SYSTEM_COMMAND_ORDER[] = {IDC_COMMAND_LIST, IDOK, IDCANCEL};
 
 } // namespace
+
+int SelectedActionOf(HWND editor) {
+    HWND main = MainDialogOf(editor);
+    const int hotkey = SelectedHotkeyOf(main);
+    if (hotkey < 0)
+        return -1;
+    return FindHotkeyAction(static_cast<UINT>(hotkey), SelectedActionRowOf(main));
+}
 
 INT_PTR CALLBACK UrlFileDialogProc(HWND editor, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {

@@ -23,6 +23,8 @@ inline HWND MainDialogOf(HWND editor) {
 // The main dialog's selection, read by the editors it owns.
 int SelectedHotkeyOf(HWND mainDialog);
 int SelectedActionRowOf(HWND mainDialog);
+// The action list position of the action an editor modifies, or -1.
+int SelectedActionOf(HWND editor);
 
 // Message boxes of the editors: caption "Pendrix", error icon, OK.
 void ShowEditorError(HWND owner, const wchar_t* text);
@@ -36,3 +38,4 @@ INT_PTR CALLBACK HotkeyEditorDialogProc(HWND dialog, UINT message, WPARAM wParam
 INT_PTR CALLBACK HotkeyPickerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK UrlFileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK SystemCommandDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK TypeTextDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

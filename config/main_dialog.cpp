@@ -119,6 +119,18 @@ void FillHotkeyList(HWND dialog, int select) {
     }
 }
 
+// A typed text on one line: each line break shows as a blank, so the row
+// reads as the text runs.
+void OneLineText(const wchar_t* text, wchar_t* line) {
+    UINT used = 0;
+    for (UINT i = 0; i < ACTION_PATH_CHARS - 1 && text[i]; ++i) {
+        if (text[i] == L'\n' && i > 0 && text[i - 1] == L'\r')
+            continue;
+        line[used++] = text[i] == L'\r' || text[i] == L'\n' ? L' ' : text[i];
+    }
+    line[used] = L'\0';
+}
+
 void FillActionList(HWND dialog, int hotkey) {
     Refill refill;
     HWND list = ActionListView(dialog);
@@ -142,6 +154,14 @@ void FillActionList(HWND dialog, int hotkey) {
         if (action.kind == ACTION_FILE_URL) {
             InsertRow(list, row, L"File/Url", -1);
             SetCellText(list, row++, 1, action.target);
+            ++a;
+            continue;
+        }
+        if (action.kind == ACTION_TYPE_TEXT) {
+            InsertRow(list, row, L"Type Text", -1);
+            wchar_t line[ACTION_PATH_CHARS];
+            OneLineText(action.target, line);
+            SetCellText(list, row++, 1, line);
             ++a;
             continue;
         }
@@ -513,6 +533,10 @@ void OnModifyAction(HWND dialog) {
         templateId = IDD_SYSTEM_COMMAND;
         editor = SystemCommandDialogProc;
         break;
+    case ACTION_TYPE_TEXT:
+        templateId = IDD_TYPE_TEXT;
+        editor = TypeTextDialogProc;
+        break;
     default:
         return;
     }
@@ -550,6 +574,9 @@ void OnCommand(HWND dialog, WORD id) {
         break;
     case IDM_ACTION_SYSTEM_COMMAND:
         OnAddAction(dialog, IDD_SYSTEM_COMMAND, SystemCommandDialogProc);
+        break;
+    case IDM_ACTION_TYPE_TEXT:
+        OnAddAction(dialog, IDD_TYPE_TEXT, TypeTextDialogProc);
         break;
     case IDC_DELETE_ACTION:
         OnDeleteAction(dialog);

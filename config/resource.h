@@ -31,6 +31,7 @@
 #define IDM_ACTION_RUN_URL 32777
 #define IDM_ACTION_RUN_FILE 32778
 #define IDM_ACTION_SYSTEM_COMMAND 32779
+#define IDM_ACTION_TYPE_TEXT 32785
 
 // Hotkey editor "Insert New Hot Key"
 #define IDD_HOTKEY_EDITOR 133
@@ -54,10 +55,18 @@
 #define IDC_TARGET_EDIT 1005
 #define IDC_PARAMETERS_EDIT 1006
 #define IDC_START_IN_EDIT 1007
+// Its options, beside the fields above.
+#define IDC_SWITCH_CHECK 1008
+#define IDC_RUN_AS_CHECK 1009
+#define IDC_START_STATE_LIST 1010
 
 // System-command editor "System Commands"
 #define IDD_SYSTEM_COMMAND 138
 #define IDC_COMMAND_LIST 1000
+
+// Typing editor "Type Text"
+#define IDD_TYPE_TEXT 140
+#define IDC_TYPED_TEXT_EDIT 1005
 
 // An editor's result when it changed the model.
 #define EditorAccepted 111

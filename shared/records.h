@@ -15,6 +15,23 @@ const UINT HOTKEY_MODIFIERS = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN;
 
 const UINT ACTION_FILE_URL = 0;
 const UINT ACTION_SYS_COMMAND = 1;
+const UINT ACTION_TYPE_TEXT = 2; // target: the text to type; the other fields 0
+
+// Options of an open action, kept in its commandCode, which open actions
+// made before them hold as 0: none.
+const UINT OPEN_SWITCH_IF_RUNNING = 0x1;    // bring its window to the front instead
+const UINT OPEN_RUN_AS_ADMINISTRATOR = 0x2; // the shell's "runas" verb
+const UINT OPEN_WINDOW_MASK = 0x30;         // the show state it starts with
+const UINT OPEN_WINDOW_NORMAL = 0x00;
+const UINT OPEN_WINDOW_MINIMIZED = 0x10;
+const UINT OPEN_WINDOW_MAXIMIZED = 0x20;
+// Every value that means something; anything else is kept as it is but
+// means nothing.
+inline bool KnownOpenOptions(UINT options) {
+    return (options & ~(OPEN_SWITCH_IF_RUNNING | OPEN_RUN_AS_ADMINISTRATOR | OPEN_WINDOW_MASK)) ==
+               0 &&
+           (options & OPEN_WINDOW_MASK) != OPEN_WINDOW_MASK;
+}
 
 // Stored as the "header" value of HEADER\<position>.
 struct HotkeyRecord {
@@ -30,7 +47,7 @@ struct HotkeyRecord {
 // Stored as the "node" value of HEADER\<position>\<index>.
 struct ActionRecord {
     UINT32 owner; // position of the owning hotkey
-    UINT32 kind;  // ACTION_FILE_URL or ACTION_SYS_COMMAND
+    UINT32 kind;  // ACTION_FILE_URL, ACTION_SYS_COMMAND or ACTION_TYPE_TEXT
     wchar_t startIn[ACTION_PATH_CHARS];
     wchar_t target[ACTION_PATH_CHARS];
     wchar_t parameters[ACTION_PARAMETERS_CHARS];

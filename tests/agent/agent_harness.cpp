@@ -227,6 +227,8 @@ std::vector<ProbeRun> ReadProbeLog(const std::wstring& log) {
             run.pid = static_cast<DWORD>(std::stoul(fields[3]));
             run.commandLine = fields[4];
             run.folder = fields[5];
+            if (fields.size() >= 7)
+                run.show = std::stoi(fields[6]);
             runs.push_back(run);
         } else if (fields.size() >= 4 && fields[0] == L"E") {
             DWORD pid = static_cast<DWORD>(std::stoul(fields[3]));
@@ -472,4 +474,92 @@ void ClickAt(POINT point, bool right, int clicks) {
         press[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
         SendInput(2, press, sizeof(INPUT));
     }
+}
+
+namespace {
+
+LRESULT CALLBACK FrontWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY)
+        PostQuitMessage(0);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+FrontWindow::FrontWindow(DWORD editStyle) : editStyle_(editStyle) {
+    InitializeCriticalSection(&keysLock_);
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    WaitForSingleObject(ready_, 10000);
+}
+
+FrontWindow::~FrontWindow() {
+    if (IsWindow(window_))
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+    WaitForSingleObject(thread_, 10000);
+    CloseHandle(thread_);
+    CloseHandle(ready_);
+    DeleteCriticalSection(&keysLock_);
+}
+
+RECT FrontWindow::Rect() const {
+    RECT rect = {};
+    GetWindowRect(window_, &rect);
+    return rect;
+}
+
+std::wstring FrontWindow::Text() const {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit_)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(edit_, &text[0], static_cast<int>(text.size()))));
+    return text;
+}
+
+std::vector<std::wstring> FrontWindow::KeysDown() const {
+    EnterCriticalSection(&keysLock_);
+    std::vector<std::wstring> keys = keys_;
+    LeaveCriticalSection(&keysLock_);
+    return keys;
+}
+
+LRESULT CALLBACK FrontWindow::EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+    FrontWindow* self =
+        reinterpret_cast<FrontWindow*>(GetWindowLongPtrW(GetParent(edit), GWLP_USERDATA));
+    if ((message == WM_KEYDOWN || message == WM_SYSKEYDOWN) && wParam != VK_CONTROL &&
+        wParam != VK_MENU && wParam != VK_SHIFT && wParam != VK_PACKET) {
+        wchar_t said[48];
+        wsprintfW(said, L"%s%s%s0x%02X", GetKeyState(VK_CONTROL) < 0 ? L"Ctrl+" : L"",
+                  GetKeyState(VK_MENU) < 0 ? L"Alt+" : L"",
+                  GetKeyState(VK_SHIFT) < 0 ? L"Shift+" : L"", static_cast<UINT>(wParam));
+        EnterCriticalSection(&self->keysLock_);
+        self->keys_.push_back(said);
+        LeaveCriticalSection(&self->keysLock_);
+    }
+    return CallWindowProcW(self->editProc_, edit, message, wParam, lParam);
+}
+
+DWORD WINAPI FrontWindow::Run(void* parameter) {
+    FrontWindow* self = static_cast<FrontWindow*>(parameter);
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = FrontWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"PendrixTestFront";
+    RegisterClassW(&wc);
+    self->window_ = CreateWindowExW(0, wc.lpszClassName, L"In front", WS_OVERLAPPEDWINDOW, 10, 20,
+                                    300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    SetWindowLongPtrW(self->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->edit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | self->editStyle_, 0, 0,
+                                  280, 150, self->window_, nullptr, wc.hInstance, nullptr);
+    self->editProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        self->edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrontWindow::EditProc)));
+    ShowWindow(self->window_, SW_SHOWNORMAL);
+    SetForegroundWindow(self->window_);
+    SetFocus(self->edit_);
+    SetEvent(self->ready_);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
 }

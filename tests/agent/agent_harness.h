@@ -94,9 +94,39 @@ struct ProbeRun {
     DWORD pid = 0;
     std::wstring commandLine;
     std::wstring folder;
+    int show = -1; // the show state it was started with, or -1
 };
 std::vector<ProbeRun> ReadProbeLog(const std::wstring& log);
 std::vector<ProbeRun> RunsOf(const std::vector<ProbeRun>& runs, const std::wstring& tag);
+
+// A top-level window of the test's own with an edit control that has the
+// focus, as a program in front has; a thread of its own keeps it answering
+// until it is closed. The edit records the keys it is pressed with.
+class FrontWindow {
+  public:
+    explicit FrontWindow(DWORD editStyle = 0);
+    ~FrontWindow();
+    FrontWindow(const FrontWindow&) = delete;
+    FrontWindow& operator=(const FrontWindow&) = delete;
+    HWND window() const { return window_; }
+    HWND edit() const { return edit_; }
+    RECT Rect() const;
+    std::wstring Text() const;
+    // "Ctrl+Alt+0x7A" for each key pressed down in the edit, in order.
+    std::vector<std::wstring> KeysDown() const;
+
+  private:
+    static DWORD WINAPI Run(void* parameter);
+    static LRESULT CALLBACK EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
+    DWORD editStyle_;
+    HANDLE ready_ = nullptr;
+    HANDLE thread_ = nullptr;
+    HWND window_ = nullptr;
+    HWND edit_ = nullptr;
+    WNDPROC editProc_ = nullptr;
+    mutable CRITICAL_SECTION keysLock_;
+    std::vector<std::wstring> keys_;
+};
 
 class AgentTest : public ::testing::Test {
   protected:

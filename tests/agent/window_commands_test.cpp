@@ -11,64 +11,6 @@ namespace {
 const UINT HYPER = MOD_CONTROL | MOD_ALT | MOD_SHIFT;
 const UINT COMMANDS[] = {0x0C10, 0x0C11, 0x0C12, 0x0C13, 0x0C14, 0x0C15};
 
-// A top-level window with an edit control that has the focus, as a program
-// in front has; it lives on its own thread until closed.
-class FrontWindow {
-  public:
-    FrontWindow() {
-        ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-        WaitForSingleObject(ready_, 10000);
-    }
-    ~FrontWindow() {
-        if (IsWindow(window_))
-            PostMessageW(window_, WM_CLOSE, 0, 0);
-        WaitForSingleObject(thread_, 10000);
-        CloseHandle(thread_);
-        CloseHandle(ready_);
-    }
-    FrontWindow(const FrontWindow&) = delete;
-    FrontWindow& operator=(const FrontWindow&) = delete;
-    HWND window() const { return window_; }
-    RECT Rect() const {
-        RECT rect = {};
-        GetWindowRect(window_, &rect);
-        return rect;
-    }
-
-  private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_DESTROY)
-            PostQuitMessage(0);
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    static DWORD WINAPI Run(void* parameter) {
-        FrontWindow* self = static_cast<FrontWindow*>(parameter);
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"PendrixTestFront";
-        RegisterClassW(&wc);
-        self->window_ = CreateWindowExW(0, wc.lpszClassName, L"In front", WS_OVERLAPPEDWINDOW, 10,
-                                        20, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
-        HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20,
-                                    self->window_, nullptr, wc.hInstance, nullptr);
-        ShowWindow(self->window_, SW_SHOWNORMAL);
-        SetForegroundWindow(self->window_);
-        SetFocus(edit);
-        SetEvent(self->ready_);
-        MSG message;
-        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        return 0;
-    }
-    HANDLE ready_ = nullptr;
-    HANDLE thread_ = nullptr;
-    HWND window_ = nullptr;
-};
-
 bool Topmost(HWND window) {
     return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
 }

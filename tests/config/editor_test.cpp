@@ -501,7 +501,8 @@ TEST_F(Editors, TabGoesInReadingOrderAndEnterAndEscDoWhatTheirButtonsSay) {
     editor = OpenActionEditor(32777, L"Select URL / File");
     ASSERT_NE(nullptr, editor);
     EXPECT_EQ(1005, FocusedId(thread)) << "the URL / file field has the focus";
-    EXPECT_EQ((std::vector<int>{1005, 1004, 1006, 1007, IDOK, IDCANCEL}), TabCycle(editor, thread));
+    EXPECT_EQ((std::vector<int>{1005, 1004, 1006, 1007, 1008, 1009, 1010, IDOK, IDCANCEL}),
+              TabCycle(editor, thread));
     SetText(editor, 1005, L"https://example.org/");
     SendMessageW(editor, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(editor, 1005)), TRUE);
     TapKeys({VK_RETURN});
@@ -524,4 +525,76 @@ TEST_F(Editors, TabGoesInReadingOrderAndEnterAndEscDoWhatTheirButtonsSay) {
     ASSERT_EQ(actionsBefore + 2, stored.size());
     EXPECT_EQ(ACTION_SYS_COMMAND, stored.back().kind);
     EXPECT_EQ(0x0A01u, stored.back().commandCode) << "Shutdown, the first row";
+}
+
+TEST_F(Editors, TypedTextsAndOpenOptionsAreStoredAsTheEditorsShowThem) {
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Target", CTRL_ALT, VK_F9, 0));
+    WriteStore(hotkeys, actions);
+    Open();
+    ClickListRow(HotkeyView(), 0);
+
+    // A typing action, from the third item of the action menu.
+    HWND editor = OpenActionEditor(32785, L"Type Text");
+    ASSERT_NE(nullptr, editor);
+    SetText(editor, 1005, L"{Ctrl + Shift + Foo} x");
+    Click(editor, IDOK);
+    ExpectError(editor, L"{Ctrl + Shift + Foo} names no key. Write a key as the key list names "
+                        L"it, such as {Enter} or {Ctrl + V}, and a brace as {{ or }}.");
+    EXPECT_TRUE(IsWindow(editor)) << "the editor stays open";
+    const std::wstring text = L"Kind regards,\r\nAnn{Tab}{{1}}";
+    SetText(editor, 1005, text);
+    Click(editor, IDOK);
+    ASSERT_TRUE(Closed(editor));
+
+    // An open action with its three options.
+    editor = OpenActionEditor(32777, L"Select URL / File");
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(0, Selection(editor, 1010)) << "Normal";
+    SetText(editor, 1005, L"notepad.exe");
+    Click(editor, 1008);
+    Click(editor, 1009);
+    Select(editor, 1010, 2);
+    Click(editor, IDOK);
+    ASSERT_TRUE(Closed(editor));
+
+    std::vector<ActionRecord> stored;
+    ASSERT_TRUE(WaitFor([&] { return (stored = StoredActions(0)).size() == 2; }));
+    EXPECT_EQ(ACTION_TYPE_TEXT, stored[0].kind);
+    EXPECT_EQ(text, stored[0].target);
+    EXPECT_EQ(0u, stored[0].commandCode);
+    EXPECT_EQ(ACTION_FILE_URL, stored[1].kind);
+    EXPECT_EQ(OPEN_SWITCH_IF_RUNNING | OPEN_RUN_AS_ADMINISTRATOR | OPEN_WINDOW_MAXIMIZED,
+              stored[1].commandCode);
+    const std::vector<ListRow> rows = ReadList(ActionView(), 2);
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ(L"Type Text", rows[0].cells[0]);
+    EXPECT_EQ(L"Kind regards, Ann{Tab}{{1}}", rows[0].cells[1]) << "on one line";
+
+    // Modify opens each editor with what is stored.
+    ClickListRow(ActionView(), 0);
+    Click(main_, 1015);
+    editor = WaitForOwnedDialog(main_, L"Type Text");
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(text, WindowText(GetDlgItem(editor, 1005)));
+    SetText(editor, 1005, L"Hi");
+    Click(editor, IDOK);
+    ASSERT_TRUE(Closed(editor));
+    ClickListRow(ActionView(), 1);
+    Click(main_, 1015);
+    editor = WaitForOwnedDialog(main_, L"Select URL / File");
+    ASSERT_NE(nullptr, editor);
+    EXPECT_TRUE(Checked(editor, 1008));
+    EXPECT_TRUE(Checked(editor, 1009));
+    EXPECT_EQ(2, Selection(editor, 1010));
+    Click(editor, 1009);
+    Select(editor, 1010, 1);
+    Click(editor, IDOK);
+    ASSERT_TRUE(Closed(editor));
+    EXPECT_TRUE(WaitFor([&] {
+        stored = StoredActions(0);
+        return stored.size() == 2 && std::wstring(stored[0].target) == L"Hi" &&
+               stored[1].commandCode == (OPEN_SWITCH_IF_RUNNING | OPEN_WINDOW_MINIMIZED);
+    }));
 }

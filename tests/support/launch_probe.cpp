@@ -1,7 +1,10 @@
 // A program that actions launch in the tests. It appends to a log what it
 // was started with and when it started and ended:
-//   launch_probe.exe <log file> <tag> <milliseconds to live> [anything...]
-// Lines: "S|tag|ticks|pid|command line|working folder" and "E|tag|ticks|pid".
+//   launch_probe.exe <log file> <tag> <milliseconds to live> [window] [anything...]
+// Lines: "S|tag|ticks|pid|command line|working folder|show state" and
+// "E|tag|ticks|pid"; the show state is what it was started with, or -1.
+// With "window" it shows a window titled with the tag, whose edit control
+// has the focus, for as long as it lives.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -44,9 +47,35 @@ LONGLONG Ticks() {
     return now.QuadPart;
 }
 
+LRESULT CALLBACK ProbeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER || message == WM_DESTROY)
+        PostQuitMessage(0);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void ShowWindowFor(const wchar_t* title, DWORD lifetime, int show) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = ProbeWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"PendrixLaunchProbe";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, title, WS_OVERLAPPEDWINDOW, 40, 40, 320, 200,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, window,
+                                nullptr, wc.hInstance, nullptr);
+    ShowWindow(window, show);
+    SetFocus(edit);
+    SetTimer(window, 1, lifetime ? lifetime : 1, nullptr);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int nCmdShow) {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv || argc < 4)
@@ -56,12 +85,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     DWORD lifetime = static_cast<DWORD>(_wtoi(argv[3]));
     wchar_t folder[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, folder);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    const int show = startup.dwFlags & STARTF_USESHOWWINDOW ? startup.wShowWindow : -1;
     wchar_t line[4096];
-    _snwprintf(line, 4095, L"S|%ls|%lld|%lu|%ls|%ls\n", tag, Ticks(), GetCurrentProcessId(),
-               GetCommandLineW(), folder);
+    _snwprintf(line, 4095, L"S|%ls|%lld|%lu|%ls|%ls|%d\n", tag, Ticks(), GetCurrentProcessId(),
+               GetCommandLineW(), folder, show);
     line[4095] = L'\0';
     AppendLine(log, line);
-    if (lifetime)
+    if (argc > 4 && lstrcmpW(argv[4], L"window") == 0)
+        ShowWindowFor(tag, lifetime, nCmdShow);
+    else if (lifetime)
         Sleep(lifetime);
     _snwprintf(line, 4095, L"E|%ls|%lld|%lu\n", tag, Ticks(), GetCurrentProcessId());
     AppendLine(log, line);

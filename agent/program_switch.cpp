@@ -1,0 +1,119 @@
+#include "program_switch.h"
+
+namespace {
+
+const wchar_t APP_PATHS[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+const UINT MAX_WINDOWS = 64;
+
+const wchar_t* FileNameOf(const wchar_t* path) {
+    const wchar_t* name = path;
+    for (const wchar_t* c = path; *c; ++c) {
+        if (*c == L'\\' || *c == L'/')
+            name = c + 1;
+    }
+    return name;
+}
+
+bool EndsWithExe(const wchar_t* name) {
+    const int length = lstrlenW(name);
+    return length > 4 && lstrcmpiW(name + length - 4, L".exe") == 0;
+}
+
+// The program's full path as the shell would find it; the file name alone
+// when it cannot be found, so a program started from elsewhere still counts.
+bool ResolveProgram(const wchar_t* target, wchar_t* program, DWORD chars) {
+    wchar_t name[MAX_PATH];
+    lstrcpynW(name, target, MAX_PATH);
+    const bool hasFolder = FileNameOf(name) != name;
+    if (!EndsWithExe(name)) {
+        // "notepad": a program only where a "notepad.exe" is found.
+        if (hasFolder || lstrlenW(name) + 4 >= MAX_PATH)
+            return false;
+        lstrcatW(name, L".exe");
+        return SearchPathW(nullptr, name, nullptr, chars, program, nullptr) > 0;
+    }
+    if (hasFolder)
+        return GetFullPathNameW(name, chars, program, nullptr) > 0;
+    const HKEY hives[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+    wchar_t keyPath[MAX_PATH + ARRAYSIZE(APP_PATHS)];
+    lstrcpyW(keyPath, APP_PATHS);
+    lstrcatW(keyPath, name);
+    for (HKEY hive : hives) {
+        HKEY key;
+        if (RegOpenKeyExW(hive, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+            continue;
+        DWORD bytes = (chars - 1) * sizeof(wchar_t);
+        DWORD type = 0;
+        const LONG result = RegQueryValueExW(key, nullptr, nullptr, &type,
+                                             reinterpret_cast<BYTE*>(program), &bytes);
+        RegCloseKey(key);
+        if (result == ERROR_SUCCESS && type == REG_SZ && bytes >= sizeof(wchar_t)) {
+            program[bytes / sizeof(wchar_t)] = L'\0';
+            return true;
+        }
+    }
+    if (SearchPathW(nullptr, name, nullptr, chars, program, nullptr) > 0)
+        return true;
+    lstrcpynW(program, name, chars);
+    return true;
+}
+
+struct WindowSearch {
+    const wchar_t* program; // a full path, or a file name alone
+    bool byName;
+    HWND found[MAX_WINDOWS];
+    UINT count;
+};
+
+bool ShowsProgram(HWND window, const WindowSearch& search) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return false;
+    wchar_t image[MAX_PATH * 2];
+    DWORD chars = ARRAYSIZE(image);
+    const bool known = QueryFullProcessImageNameW(process, 0, image, &chars) != FALSE;
+    CloseHandle(process);
+    if (!known)
+        return false;
+    return lstrcmpiW(search.byName ? FileNameOf(image) : image, search.program) == 0;
+}
+
+// Windows a user switches to: visible, top-level, owned by nobody, not tool windows.
+BOOL CALLBACK NoteProgramWindow(HWND window, LPARAM data) {
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(data);
+    if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER) ||
+        (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
+        return TRUE;
+    if (ShowsProgram(window, *search))
+        search->found[search->count++] = window;
+    return search->count < MAX_WINDOWS;
+}
+
+} // namespace
+
+bool SwitchToRunningProgram(const wchar_t* target) {
+    wchar_t program[MAX_PATH * 2];
+    if (!ResolveProgram(target, program, ARRAYSIZE(program)))
+        return false;
+    WindowSearch search = {};
+    search.byName = FileNameOf(program) == program;
+    search.program = program;
+    EnumWindows(NoteProgramWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.count == 0)
+        return false;
+    // Windows come front to back: the front one, or, when one of them is in
+    // front already, the one furthest back.
+    const HWND front = GetForegroundWindow();
+    HWND chosen = search.found[0];
+    for (UINT n = 0; n < search.count; ++n) {
+        if (search.found[n] == front)
+            chosen = search.found[search.count - 1];
+    }
+    if (IsIconic(chosen))
+        ShowWindow(chosen, SW_RESTORE);
+    // The press gave this process the right to bring a window to the front.
+    SetForegroundWindow(chosen);
+    return true;
+}

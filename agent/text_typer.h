@@ -1,0 +1,16 @@
+// A typing action: its text, with its {name} notation, typed into whatever
+// has the keyboard focus, on the worker thread of the press.
+#pragma once
+
+#include <windows.h>
+
+// Waits (bounded) until the hotkey's own keys are let go, sends each stretch
+// between {Sleep}s as one batch, and leaves no key pressed. The agent's own
+// hotkeys whose combinations the text types step aside meanwhile, so the
+// keys reach the program in front.
+void TypeText(HWND agentWindow, UINT hotkeyParameter, const wchar_t* text, UINT width);
+
+// The input events of one key with its modifiers, down and up, each with
+// its scan code and the extended flag where the key has one. Returns the
+// number of events written (at most 10).
+UINT KeyEvents(UINT modifiers, UINT virtualKey, INPUT* events);

@@ -1,0 +1,116 @@
+// Typing actions and the options of open actions, pressed for real against
+// the real agent, into windows of the test's own and the launch probe's.
+#include <windows.h>
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "agent_harness.h"
+
+namespace {
+
+const UINT CTRL_ALT = MOD_CONTROL | MOD_ALT;
+
+bool Has(const std::vector<std::wstring>& keys, const wchar_t* key) {
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
+bool AnyModifierDown() {
+    return GetAsyncKeyState(VK_CONTROL) < 0 || GetAsyncKeyState(VK_MENU) < 0 ||
+           GetAsyncKeyState(VK_SHIFT) < 0 || GetAsyncKeyState(VK_LWIN) < 0;
+}
+
+} // namespace
+
+TEST_F(AgentTest, AHotkeyTypesItsTextIntoTheProgramInFront) {
+    Install(Library::None);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Signature", CTRL_ALT, VK_F8));
+    hotkeys.Append(MakeHotkey(L"Typed by the first", CTRL_ALT, VK_F11));
+    ActionRecord type = {};
+    type.kind = ACTION_TYPE_TEXT;
+    CopyBoundedText(type.target, ACTION_PATH_CHARS,
+                    L"Caf\x00E9 \x20AC \x4E2D \U0001F600 {{x}}\r\nline{Tab}end{Ctrl + Alt + F11}"
+                    L"{ctrl+a}");
+    actions.Append(type);
+    actions.Append(ProbeAction(1, log_, L"own"));
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+
+    FrontWindow front(ES_MULTILINE | ES_WANTRETURN);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.window(); }));
+    PressCombination(CTRL_ALT, VK_F8);
+    const std::wstring expected = L"Caf\x00E9 \x20AC \x4E2D \U0001F600 {x}\r\nline\tend";
+    EXPECT_TRUE(WaitFor([&] { return front.Text() == expected; })) << "typed as it is";
+    EXPECT_TRUE(WaitFor([&] { return Has(front.KeysDown(), L"Ctrl+0x41"); })) << "{ctrl+a}";
+    const std::vector<std::wstring> keys = front.KeysDown();
+    EXPECT_TRUE(Has(keys, L"0x0D")) << "the line break pressed Enter";
+    EXPECT_TRUE(Has(keys, L"0x09")) << "{Tab}";
+    EXPECT_TRUE(Has(keys, L"Ctrl+Alt+0x7A")) << "the agent's own combination reached the program";
+    EXPECT_FALSE(AnyModifierDown()) << "nothing is left pressed";
+    Sleep(300);
+    EXPECT_TRUE(RunsOf(ReadProbeLog(log_), L"own").empty()) << "and did not run its hotkey";
+
+    // The hotkey that stepped aside works again.
+    PressCombination(CTRL_ALT, VK_F11);
+    EXPECT_TRUE(WaitFor([&] { return RunsOf(ReadProbeLog(log_), L"own").size() == 1; }));
+    EXPECT_TRUE(Alive());
+}
+
+TEST_F(AgentTest, SwitchToItBringsTheRunningProgramAndStartStatesReachIt) {
+    Install(Library::None);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Editor", CTRL_ALT, VK_F6));
+    hotkeys.Append(MakeHotkey(L"Small", CTRL_ALT, VK_F7));
+    hotkeys.Append(MakeHotkey(L"Large", CTRL_ALT, VK_F9));
+    ActionRecord editor = ProbeAction(0, log_, L"editor", 60000, L"", L"window");
+    editor.commandCode = OPEN_SWITCH_IF_RUNNING;
+    actions.Append(editor);
+    ActionRecord small = ProbeAction(1, log_, L"small");
+    small.commandCode = OPEN_WINDOW_MINIMIZED;
+    actions.Append(small);
+    ActionRecord large = ProbeAction(2, log_, L"large");
+    large.commandCode = OPEN_WINDOW_MAXIMIZED;
+    actions.Append(large);
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+
+    // Not running: it starts.
+    PressCombination(CTRL_ALT, VK_F6);
+    HWND probe = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        probe = FindWindowW(L"PendrixLaunchProbe", L"editor");
+        return probe && IsWindowVisible(probe);
+    }));
+    {
+        // Running, with another window in front, minimized or not: it comes
+        // to the front, and no second copy starts.
+        FrontWindow front;
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.window(); }));
+        PressCombination(CTRL_ALT, VK_F6);
+        EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == probe; }));
+        ShowWindow(probe, SW_MINIMIZE);
+        SetForegroundWindow(front.window());
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.window(); }));
+        PressCombination(CTRL_ALT, VK_F6);
+        EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == probe && !IsIconic(probe); }));
+        Sleep(300);
+        EXPECT_EQ(1u, RunsOf(ReadProbeLog(log_), L"editor").size()) << "started once";
+    }
+    PostMessageW(probe, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return RunsOf(ReadProbeLog(log_), L"editor")[0].ended != 0; }));
+
+    // The show state a program starts with.
+    PressCombination(CTRL_ALT, VK_F7);
+    PressCombination(CTRL_ALT, VK_F9);
+    std::vector<ProbeRun> runs;
+    ASSERT_TRUE(WaitFor([&] {
+        runs = ReadProbeLog(log_);
+        return RunsOf(runs, L"small").size() == 1 && RunsOf(runs, L"large").size() == 1;
+    }));
+    EXPECT_EQ(SW_SHOWMINIMIZED, RunsOf(runs, L"small")[0].show);
+    EXPECT_EQ(SW_SHOWMAXIMIZED, RunsOf(runs, L"large")[0].show);
+}
