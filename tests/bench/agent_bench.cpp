@@ -1,6 +1,8 @@
 // Measures pendrixd.exe against reference_agent.exe under the same Wine:
 // idle memory after start-up, the time from a key press to the launched
-// program's start (median of 31 presses), and the agent's size.
+// program's start (median of 31 presses), and the agent's size. Then the
+// agent alone: a press of a hotkey that types 259 characters, from the
+// press to the first and to the last character in an edit control.
 // Run by `scripts/bench agent`; not a test. Uses the prefix's real store.
 #include <windows.h>
 
@@ -15,6 +17,8 @@
 namespace {
 
 const int PRESSES = 31;
+const int TYPING_PRESSES = 11;
+const UINT TYPED_CHARACTERS = 259;
 wchar_t g_folder[MAX_PATH];
 wchar_t g_log[MAX_PATH];
 
@@ -141,6 +145,120 @@ double MedianLatency() {
     return samples[taken / 2];
 }
 
+// The edit control the typing lands in, on a thread of its own; each
+// character's arrival is noted with the time.
+HWND g_typingEdit = nullptr;
+WNDPROC g_editProc = nullptr;
+LONGLONG g_firstCharacter = 0;
+LONGLONG g_lastCharacter = 0;
+volatile LONG g_characters = 0;
+
+LRESULT CALLBACK NoteCharacters(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CHAR) {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        if (g_characters == 0)
+            g_firstCharacter = now.QuadPart;
+        g_lastCharacter = now.QuadPart;
+        InterlockedIncrement(&g_characters);
+    }
+    return CallWindowProcW(g_editProc, edit, message, wParam, lParam);
+}
+
+DWORD WINAPI RunTypingWindow(void*) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"Typing bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  20, 20, 600, 300, nullptr, nullptr, nullptr, nullptr);
+    g_typingEdit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 0, 580,
+                                   260, window, nullptr, nullptr, nullptr);
+    g_editProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(g_typingEdit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(NoteCharacters)));
+    SetForegroundWindow(window);
+    SetFocus(g_typingEdit);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+// The floor: the same characters sent by this program itself, in one
+// SendInput, as fast as the platform and the edit control take them.
+void TypeDirectly() {
+    static INPUT events[2 * TYPED_CHARACTERS];
+    for (UINT c = 0; c < TYPED_CHARACTERS; ++c) {
+        events[2 * c] = INPUT();
+        events[2 * c].type = INPUT_KEYBOARD;
+        events[2 * c].ki.wScan = static_cast<WORD>(L'a' + c % 26);
+        events[2 * c].ki.dwFlags = KEYEVENTF_UNICODE;
+        events[2 * c + 1] = events[2 * c];
+        events[2 * c + 1].ki.dwFlags |= KEYEVENTF_KEYUP;
+    }
+    SendInput(2 * TYPED_CHARACTERS, events, sizeof(INPUT));
+}
+
+void PressTypingHotkey() {
+    INPUT inputs[6] = {};
+    const WORD keys[3] = {VK_CONTROL, VK_MENU, VK_F10};
+    for (int i = 0; i < 3; ++i) {
+        inputs[i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = keys[i];
+        inputs[5 - i].type = INPUT_KEYBOARD;
+        inputs[5 - i].ki.wVk = keys[i];
+        inputs[5 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(6, inputs, sizeof(INPUT));
+}
+
+struct TypingTime {
+    double first; // handled by the edit control
+    double last;
+};
+
+double Median(double* samples, int count) {
+    qsort(samples, count, sizeof(double), CompareDoubles);
+    return samples[count / 2];
+}
+
+// Medians, in milliseconds from the press (or the direct send), of the
+// first and the last character.
+bool TypingTimes(void (*type)(), TypingTime* time) {
+    HANDLE thread = CreateThread(nullptr, 0, RunTypingWindow, nullptr, 0, nullptr);
+    for (int i = 0; i < 100 && !g_typingEdit; ++i)
+        Sleep(20);
+    Sleep(300);
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    double firsts[TYPING_PRESSES], lasts[TYPING_PRESSES];
+    int taken = 0;
+    for (int i = 0; i < TYPING_PRESSES; ++i) {
+        SetWindowTextW(g_typingEdit, L"");
+        InterlockedExchange(&g_characters, 0);
+        LARGE_INTEGER pressed;
+        QueryPerformanceCounter(&pressed);
+        type();
+        DWORD start = GetTickCount();
+        while (g_characters < static_cast<LONG>(TYPED_CHARACTERS) && GetTickCount() - start < 10000)
+            Sleep(1);
+        if (g_characters < static_cast<LONG>(TYPED_CHARACTERS))
+            continue;
+        const double scale = 1000.0 / static_cast<double>(frequency.QuadPart);
+        firsts[taken] = (g_firstCharacter - pressed.QuadPart) * scale;
+        lasts[taken++] = (g_lastCharacter - pressed.QuadPart) * scale;
+        Sleep(100);
+    }
+    PostMessageW(GetParent(g_typingEdit), WM_CLOSE, 0, 0);
+    PostThreadMessageW(GetThreadId(thread), WM_QUIT, 0, 0);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    g_typingEdit = nullptr;
+    if (taken == 0)
+        return false;
+    time->first = Median(firsts, taken);
+    time->last = Median(lasts, taken);
+    return true;
+}
+
 } // namespace
 
 int wmain() {
@@ -174,6 +292,15 @@ int wmain() {
     CopyBoundedText(action.target, ACTION_PATH_CHARS, probe);
     CopyBoundedText(action.parameters, ACTION_PARAMETERS_CHARS, parameters);
     actions.Append(action);
+    // Ctrl+Alt+F10 types 259 characters.
+    hotkey.virtualKey = VK_F10;
+    hotkeys.Append(hotkey);
+    ActionRecord typing = {};
+    typing.owner = 1;
+    typing.kind = ACTION_TYPE_TEXT;
+    for (UINT c = 0; c < TYPED_CHARACTERS; ++c)
+        typing.target[c] = static_cast<wchar_t>(L'a' + c % 26);
+    actions.Append(typing);
     SHDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH);
     store_detail::CreateStoreRootWithVersion();
     SaveStore(hotkeys, actions);
@@ -186,6 +313,9 @@ int wmain() {
     }
     Memory agentMemory = IdleMemory(pendrix.info.hProcess);
     double agentLatency = MedianLatency();
+    TypingTime typingTime = {}, directTime = {};
+    const bool typed =
+        TypingTimes(PressTypingHotkey, &typingTime) && TypingTimes(TypeDirectly, &directTime);
     pendrix.Stop(L"PendrixOstrand", WM_COMMAND, 32782);
 
     DeleteFileW(g_log);
@@ -219,5 +349,19 @@ int wmain() {
            agentMemory.workingSetKiB / referenceMemory.workingSetKiB);
     printf("latency ratio:       %.3f\n", agentLatency / referenceLatency);
     printf("pendrixd.exe size:   %lld bytes (%.1f KiB)\n", size.QuadPart, size.QuadPart / 1024.0);
+    if (!typed) {
+        printf("typing: the %u characters did not arrive\n", TYPED_CHARACTERS);
+        return 1;
+    }
+    printf("typing %u characters into an edit control, median of %d:\n", TYPED_CHARACTERS,
+           TYPING_PRESSES);
+    printf("%-34s %10s %10s\n", "", "hotkey", "direct");
+    printf("%-34s %10.2f %10.2f\n", "to the first character (ms)", typingTime.first,
+           directTime.first);
+    printf("%-34s %10.2f %10.2f\n", "to the last character (ms)", typingTime.last, directTime.last);
+    printf("%-34s %10.2f %10.2f\n", "last / first", typingTime.last / typingTime.first,
+           directTime.last / directTime.first);
+    printf("the hotkey's last character, against a direct send's: %.2f\n",
+           typingTime.last / directTime.last);
     return 0;
 }
