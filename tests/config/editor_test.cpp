@@ -171,7 +171,7 @@ TEST_F(Editors, ThePickerChecksModifiersDuplicatesAndTheSystem) {
     ASSERT_NE(nullptr, picker);
     EXPECT_EQ(0, Selection(picker, 1000));
     EXPECT_EQ(0, Selection(picker, 1003)) << "F1 first";
-    EXPECT_EQ(100, SendDlgItemMessageW(picker, 1003, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(KEY_NAME_ROWS, SendDlgItemMessageW(picker, 1003, CB_GETCOUNT, 0, 0));
 
     Make(picker, 0, 0, 0, VK_F1);
     ExpectError(picker, L"Please Select atleast 1 Valid Modifier");
