@@ -312,6 +312,45 @@ TEST_F(Tool, AHandWrittenFileInTheDocumentedFormGivesItsRecords) {
     EXPECT_STREQ(L"about:blank", open.target);
 }
 
+TEST_F(Tool, TypedTextsOpenOptionsAndTheAddedKeysAndCommandsTravelAndList) {
+    WriteBytes(File(L"typing.json"), R"json({"pendrix": 1, "hotkeys": [
+      {"title": "Signature", "keys": "Ctrl + Alt + ; (OEM 1)", "actions": [
+        {"type": "Kind regards,\r\n{Tab}Ann {{x}}"},
+        {"open": "notepad.exe", "ifRunning": "switch", "runAs": "administrator",
+         "window": "minimized"},
+        {"command": "center window"}]},
+      {"title": "Y", "keys": "win+y", "actions": [{"open": "b.exe", "window": "maximized"}]}]})json");
+    ToolRun run = Pendrix(L"import " + Quoted(L"typing.json"));
+    ASSERT_EQ(0u, run.exitCode) << run.Err().c_str();
+    const std::vector<HotkeyRecord> hotkeys = StoredHotkeys();
+    ASSERT_EQ(2u, hotkeys.size());
+    EXPECT_EQ(static_cast<UINT>(VK_OEM_1), hotkeys[0].virtualKey);
+    EXPECT_EQ(static_cast<UINT>('Y'), hotkeys[1].virtualKey);
+    ActionRecord type, open;
+    memcpy(&type, ReadValue(StorePath(L"HEADER\\0\\0"), L"node").data(), sizeof type);
+    memcpy(&open, ReadValue(StorePath(L"HEADER\\0\\1"), L"node").data(), sizeof open);
+    EXPECT_EQ(ACTION_TYPE_TEXT, type.kind);
+    EXPECT_STREQ(L"Kind regards,\r\n{Tab}Ann {{x}}", type.target);
+    EXPECT_EQ(OPEN_SWITCH_IF_RUNNING | OPEN_RUN_AS_ADMINISTRATOR | OPEN_WINDOW_MINIMIZED,
+              open.commandCode);
+
+    ToolRun list = Pendrix(L"list");
+    ASSERT_EQ(0u, list.exitCode);
+    EXPECT_EQ(L"1  on   ALT + Ctrl + ; (OEM 1)  Signature\r\n"
+              L"        type Kind regards,{Enter}{Tab}Ann {{x}}\r\n"
+              L"        open notepad.exe  (switching to it if it runs, as administrator, "
+              L"minimized)\r\n"
+              L"        command Center Window\r\n"
+              L"2  on   Win + Y                 Y\r\n"
+              L"        open b.exe  (maximized)\r\n",
+              list.Out());
+    ExpectRoundTrip();
+    const std::string file = ReadBytes(File(L"list.json"));
+    EXPECT_NE(std::string::npos, file.find("\"type\": \"Kind regards,\\r\\n{Tab}Ann {{x}}\""));
+    EXPECT_NE(std::string::npos, file.find("\"window\": \"maximized\""));
+    EXPECT_EQ(std::string::npos, file.find("commandCode")) << "only the documented members";
+}
+
 TEST_F(Tool, EveryBadFileIsRefusedWithItsPlaceAndLeavesTheStoreAlone) {
     Hotkeys hotkeys;
     Actions actions;
@@ -351,6 +390,12 @@ TEST_F(Tool, EveryBadFileIsRefusedWithItsPlaceAndLeavesTheStoreAlone) {
         {"{\"pendrix\": 1,\n \"hotkeys\": [{\"title\": \"Caf\xE9\"}]}",
          L"line 2, column 28: the file is not UTF-8 text, nor UTF-16 with a byte-order mark"},
         {"{\0\"\0p\0", L"line 1, column 2: the file is not UTF-8 text"},
+        {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + A\", \"actions\": [{\"type\": "
+         "\"a{Ctrl + Foo}\"}]}]}",
+         L"hotkey 1, action 1: \"type\": unknown key name {Ctrl + Foo}"},
+        {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + A\", \"actions\": [{\"open\": "
+         "\"a\", \"window\": \"hidden\"}]}]}",
+         L"\"window\" is \"normal\", \"minimized\" or \"maximized\""},
     };
     int n = 0;
     for (const auto& bad : cases) {
