@@ -41,11 +41,9 @@ inline std::wstring HexCode(UINT code) {
     return text;
 }
 
-// What the tool says of a {…} that names nothing: "unknown key name {Foo}",
-// or "a { without its }".
+// What the tool says of a {…} that names nothing.
 inline std::wstring UnknownTypedNameText(const TypedPiece& unknown) {
-    const std::wstring text(unknown.text, unknown.length);
-    if (text.empty() || text.back() != L'}')
-        return L"\"" + text + L"\" has a { without its }";
-    return L"unknown key name " + text;
+    wchar_t text[512];
+    DescribeUnknownTypedName(unknown, text, ARRAYSIZE(text));
+    return text;
 }

@@ -3,8 +3,6 @@
 // the name, so that no stored text types something else than it says.
 #include <windows.h>
 
-#include <strsafe.h>
-
 #include "dialog_metrics.h"
 #include "editing_model.h"
 #include "key_text.h"
@@ -33,16 +31,8 @@ bool ReadTypedText(HWND editor, wchar_t* field) {
     TypedPiece unknown = {};
     if (!FindUnknownTypedName(field, static_cast<UINT>(lstrlenW(field)), &unknown))
         return true;
-    wchar_t name[ACTION_PATH_CHARS];
-    StringCchCopyNW(name, ARRAYSIZE(name), unknown.text, unknown.length);
     wchar_t text[ACTION_PATH_CHARS + 128];
-    if (unknown.length > 0 && unknown.text[unknown.length - 1] == L'}')
-        StringCchPrintfW(text, ARRAYSIZE(text),
-                         L"%s names no key. Write a key as the key list names it, such as "
-                         L"{Enter} or {Ctrl + V}, and a brace as {{ or }}.",
-                         name);
-    else
-        StringCchPrintfW(text, ARRAYSIZE(text), L"\"%s\" has a { without its }.", name);
+    DescribeUnknownTypedName(unknown, text, ARRAYSIZE(text));
     ShowEditorError(editor, text);
     SetFocus(GetDlgItem(editor, IDC_TYPED_TEXT_EDIT));
     return false;

@@ -49,3 +49,7 @@ TypedPiece NextTypedPiece(const wchar_t* text, UINT length, UINT* position);
 
 // The first TYPED_UNKNOWN piece of a text, or false when there is none.
 bool FindUnknownTypedName(const wchar_t* text, UINT length, TypedPiece* unknown);
+
+// What a user is told of a TYPED_UNKNOWN piece: the {…} that names no key,
+// a pause longer than the longest, or a { without its }.
+void DescribeUnknownTypedName(const TypedPiece& unknown, wchar_t* text, size_t chars);

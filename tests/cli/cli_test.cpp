@@ -392,7 +392,7 @@ TEST_F(Tool, EveryBadFileIsRefusedWithItsPlaceAndLeavesTheStoreAlone) {
         {"{\0\"\0p\0", L"line 1, column 2: the file is not UTF-8 text"},
         {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + A\", \"actions\": [{\"type\": "
          "\"a{Ctrl + Foo}\"}]}]}",
-         L"hotkey 1, action 1: \"type\": unknown key name {Ctrl + Foo}"},
+         L"hotkey 1, action 1: \"type\": {Ctrl + Foo} names no key."},
         {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + A\", \"actions\": [{\"open\": "
          "\"a\", \"window\": \"hidden\"}]}]}",
          L"\"window\" is \"normal\", \"minimized\" or \"maximized\""},

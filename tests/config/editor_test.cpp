@@ -543,6 +543,9 @@ TEST_F(Editors, TypedTextsAndOpenOptionsAreStoredAsTheEditorsShowThem) {
     ExpectError(editor, L"{Ctrl + Shift + Foo} names no key. Write a key as the key list names "
                         L"it, such as {Enter} or {Ctrl + V}, and a brace as {{ or }}.");
     EXPECT_TRUE(IsWindow(editor)) << "the editor stays open";
+    SetText(editor, 1005, L"wait{Sleep 20000}");
+    Click(editor, IDOK);
+    ExpectError(editor, L"{Sleep 20000} waits too long: a pause is at most 10000 milliseconds.");
     const std::wstring text = L"Kind regards,\r\nAnn{Tab}{{1}}";
     SetText(editor, 1005, text);
     Click(editor, IDOK);
