@@ -101,9 +101,10 @@ LONGLONG LastStart() {
     return last;
 }
 
-void Press() {
+// Ctrl+Alt and the key, pressed and let go.
+void PressCtrlAlt(WORD key) {
     INPUT inputs[6] = {};
-    const WORD keys[3] = {VK_CONTROL, VK_MENU, VK_F9};
+    const WORD keys[3] = {VK_CONTROL, VK_MENU, key};
     for (int i = 0; i < 3; ++i) {
         inputs[i].type = INPUT_KEYBOARD;
         inputs[i].ki.wVk = keys[i];
@@ -129,7 +130,7 @@ double MedianLatency() {
         int before = LogLines();
         LARGE_INTEGER pressed;
         QueryPerformanceCounter(&pressed);
-        Press();
+        PressCtrlAlt(VK_F9);
         DWORD start = GetTickCount();
         while (LogLines() == before && GetTickCount() - start < 5000)
             Sleep(2);
@@ -198,16 +199,7 @@ void TypeDirectly() {
 }
 
 void PressTypingHotkey() {
-    INPUT inputs[6] = {};
-    const WORD keys[3] = {VK_CONTROL, VK_MENU, VK_F10};
-    for (int i = 0; i < 3; ++i) {
-        inputs[i].type = INPUT_KEYBOARD;
-        inputs[i].ki.wVk = keys[i];
-        inputs[5 - i].type = INPUT_KEYBOARD;
-        inputs[5 - i].ki.wVk = keys[i];
-        inputs[5 - i].ki.dwFlags = KEYEVENTF_KEYUP;
-    }
-    SendInput(6, inputs, sizeof(INPUT));
+    PressCtrlAlt(VK_F10);
 }
 
 struct TypingTime {
