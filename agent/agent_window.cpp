@@ -16,12 +16,14 @@ namespace {
 const UINT_PTR RELOAD_RETRY_TIMER = 1;
 const UINT RELOAD_RETRY_MS = 2000;
 
-// Adds the hotkeys one registration refused to those of start-up, once each.
+// Adds the hotkeys one registration refused to those of start-up; the named
+// ones once each (only the first few of either have their positions).
 void NoteStartupRefusals(const RefusedHotkeys& refused) {
     RefusedHotkeys& all = g_agent.startupRefused;
     for (UINT n = 0; n < refused.count; ++n) {
         bool known = false;
-        for (UINT k = 0; k < all.count && k < REFUSED_HOTKEYS_NAMED; ++k)
+        for (UINT k = 0; n < REFUSED_HOTKEYS_NAMED && k < all.count && k < REFUSED_HOTKEYS_NAMED;
+             ++k)
             known = known || all.positions[k] == refused.positions[n];
         if (known)
             continue;
