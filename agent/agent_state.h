@@ -19,6 +19,16 @@ const UINT TrayCallbackMessage = 0x0071;
 const UINT AgentStepAsideMessage = WM_APP + 0x101;
 const UINT AgentComeBackMessage = WM_APP + 0x102;
 
+// What the agent keeps of each hotkey beside its record.
+struct HotkeyState {
+    int rule;         // position of its programs record in the action array, or -1
+    BYTE registered;  // registered with the window system now
+    BYTE wanted;      // to be registered with the program in front
+    BYTE refusalSaid; // a refusal met since the last load has been told
+};
+
+const UINT FRONT_PROGRAM_CHARS = 2 * MAX_PATH;
+
 struct AgentState {
     HINSTANCE instance = nullptr;
     bool background = false;
@@ -37,6 +47,14 @@ struct AgentState {
     UINT registrations = 0;        // counts the reloads, so a token names one
     RecordArray<HotkeyRecord> hotkeys;
     RecordArray<ActionRecord> actions;
+    RecordArray<HotkeyState> states; // one per hotkey, built at each load
+    // The window in front, followed only while some hotkey is limited to programs.
+    HWND window = nullptr;
+    HWINEVENTHOOK foregroundHook = nullptr;
+    HWINEVENTHOOK focusHook = nullptr;
+    HWND frontWindow = nullptr;
+    DWORD frontProcess = 0;
+    wchar_t frontProgram[FRONT_PROGRAM_CHARS] = {}; // full path, empty when unknown
 };
 
 extern AgentState g_agent;

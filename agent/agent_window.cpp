@@ -79,6 +79,7 @@ bool ReloadStore(HWND window) {
 }
 
 LRESULT OnCreate(HWND window) {
+    g_agent.window = window;
     g_agent.taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
     // Reloads asked for while the icon goes up count towards start-up's
     // balloon: what they refused, start-up's own load finds disabled.

@@ -4,9 +4,12 @@
 #include <shellapi.h>
 
 #include "agent_state.h"
+#include "program_rules.h"
 #include "program_switch.h"
 #include "system_commands.h"
 #include "text_typer.h"
+#include "tray.h"
+#include "window_in_front.h"
 
 namespace {
 
@@ -162,24 +165,112 @@ void Open(const ActionRecord& action) {
 
 } // namespace
 
-void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused) {
-    RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
-    if (refused)
-        *refused = RefusedHotkeys();
+namespace {
+
+bool SameCombination(const HotkeyRecord& a, const HotkeyRecord& b) {
+    return (a.modifiers & HOTKEY_MODIFIERS) == (b.modifiers & HOTKEY_MODIFIERS) &&
+           a.virtualKey == b.virtualKey;
+}
+
+void NoteRefusal(RefusedHotkeys* refused, UINT position) {
+    if (refused->count < REFUSED_HOTKEYS_NAMED)
+        refused->positions[refused->count] = position;
+    ++refused->count;
+}
+
+// Which enabled hotkeys work with the program in front; an unlimited one
+// steps aside while a limited one with its combination works there.
+void DecideWanted() {
+    const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
+    RecordArray<HotkeyState>& states = g_agent.states;
+    bool anyLimited = false;
     for (UINT i = 0; i < hotkeys.Count(); ++i) {
-        HotkeyRecord& hotkey = hotkeys.At(i);
-        if (hotkey.enabled != 1)
+        HotkeyState& state = states.At(i);
+        const bool limited = state.rule >= 0;
+        state.wanted =
+            hotkeys.At(i).enabled == 1 &&
+            (!limited || RuleAdmitsProgram(g_agent.actions.At(static_cast<UINT>(state.rule)),
+                                           g_agent.frontProgram));
+        anyLimited = anyLimited || (limited && state.wanted);
+    }
+    if (!anyLimited)
+        return;
+    for (UINT i = 0; i < hotkeys.Count(); ++i) {
+        HotkeyState& state = states.At(i);
+        if (state.rule >= 0 || !state.wanted)
             continue;
-        if (RegisterHotKey(window, HotkeyIdBase + static_cast<int>(i), hotkey.modifiers,
-                           hotkey.virtualKey))
-            continue;
-        hotkey.enabled = 0;
-        if (refused) {
-            if (refused->count < REFUSED_HOTKEYS_NAMED)
-                refused->positions[refused->count] = i;
-            ++refused->count;
+        for (UINT j = 0; j < hotkeys.Count() && state.wanted; ++j) {
+            const HotkeyState& other = states.At(j);
+            if (other.rule >= 0 && other.wanted && SameCombination(hotkeys.At(i), hotkeys.At(j)))
+                state.wanted = 0;
         }
     }
+}
+
+} // namespace
+
+void UpdateProgramHotkeys(HWND window, RefusedHotkeys* refused) {
+    RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
+    RecordArray<HotkeyState>& states = g_agent.states;
+    DecideWanted();
+    // Those that step aside first, so one that takes their keys finds them free.
+    for (UINT i = 0; i < hotkeys.Count(); ++i) {
+        HotkeyState& state = states.At(i);
+        if (state.registered && !state.wanted) {
+            UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i));
+            state.registered = 0;
+        }
+    }
+    RefusedHotkeys later;
+    for (UINT i = 0; i < hotkeys.Count(); ++i) {
+        HotkeyState& state = states.At(i);
+        if (!state.wanted || state.registered)
+            continue;
+        HotkeyRecord& hotkey = hotkeys.At(i);
+        if (RegisterHotKey(window, HotkeyIdBase + static_cast<int>(i), hotkey.modifiers,
+                           hotkey.virtualKey)) {
+            state.registered = 1;
+        } else if (refused) {
+            // At a load: stored disabled by the save that follows.
+            hotkey.enabled = 0;
+            NoteRefusal(refused, i);
+        } else if (!state.refusalSaid) {
+            // Met later: the store stays; the user hears of it once.
+            state.refusalSaid = 1;
+            NoteRefusal(&later, i);
+        }
+    }
+    if (later.count > 0)
+        ShowRefusedInFrontBalloon(later);
+}
+
+void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused) {
+    RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
+    RecordArray<HotkeyState>& states = g_agent.states;
+    RefusedHotkeys ignored;
+    if (!refused)
+        refused = &ignored;
+    *refused = RefusedHotkeys();
+    states.Clear();
+    const HotkeyState fresh = {-1, 0, 0, 0};
+    for (UINT i = 0; i < hotkeys.Count(); ++i)
+        states.Append(fresh);
+    bool anyLimited = false;
+    for (UINT a = 0; a < g_agent.actions.Count(); ++a) {
+        const ActionRecord& action = g_agent.actions.At(a);
+        if (action.kind != ACTION_PROGRAMS || action.owner >= hotkeys.Count() ||
+            states.At(action.owner).rule >= 0)
+            continue;
+        states.At(action.owner).rule = static_cast<int>(a);
+        anyLimited = true;
+    }
+    FollowWindowInFront(anyLimited);
+    if (anyLimited) {
+        g_agent.frontWindow = nullptr;
+        g_agent.frontProcess = 0;
+        ReadProgramInFront();
+    }
+    UpdateProgramHotkeys(window, refused);
 }
 
 bool RegisterHotkeys(HWND window, int index) {
@@ -196,6 +287,8 @@ bool RegisterHotkeys(HWND window, int index) {
     if (!RegisterHotKey(window, HotkeyIdBase + index, hotkey.modifiers, hotkey.virtualKey))
         return false;
     hotkey.enabled = 1;
+    if (static_cast<UINT>(index) < g_agent.states.Count())
+        g_agent.states.At(static_cast<UINT>(index)).registered = 1;
     return true;
 }
 
@@ -206,6 +299,8 @@ bool UnregisterHotkeys(HWND window, int index) {
             if (hotkeys.At(i).enabled == 1)
                 UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i));
         }
+        for (UINT i = 0; i < g_agent.states.Count(); ++i)
+            g_agent.states.At(i).registered = 0;
         return true;
     }
     if (index < 0 || static_cast<UINT>(index) >= hotkeys.Count())
@@ -215,6 +310,8 @@ bool UnregisterHotkeys(HWND window, int index) {
         return false;
     BOOL unregistered = UnregisterHotKey(window, HotkeyIdBase + index);
     hotkey.enabled = 0;
+    if (static_cast<UINT>(index) < g_agent.states.Count())
+        g_agent.states.At(static_cast<UINT>(index)).registered = 0;
     return unregistered != FALSE;
 }
 
@@ -225,17 +322,24 @@ bool HasCombination(const HotkeyRecord& hotkey, UINT modifiers, UINT key) {
            hotkey.virtualKey == key;
 }
 
+// Registered now: for the program in front, when the hotkey is limited.
+bool Registered(UINT index) {
+    return index >= g_agent.states.Count() || g_agent.states.At(index).registered;
+}
+
 // A press queued before a reload arrives after it, when its identifier may
-// name another hotkey: the combination it carries decides.
+// name another hotkey: the combination it carries decides, among the
+// hotkeys that work with the program in front.
 int PressedHotkey(int index, UINT hotkeyParameter) {
     const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
     const UINT modifiers = LOWORD(hotkeyParameter) & HOTKEY_MODIFIERS;
     const UINT key = HIWORD(hotkeyParameter);
     if (index >= 0 && static_cast<UINT>(index) < hotkeys.Count() &&
-        HasCombination(hotkeys.At(static_cast<UINT>(index)), modifiers, key))
+        HasCombination(hotkeys.At(static_cast<UINT>(index)), modifiers, key) &&
+        Registered(static_cast<UINT>(index)))
         return index;
     for (UINT i = 0; i < hotkeys.Count(); ++i) {
-        if (HasCombination(hotkeys.At(i), modifiers, key))
+        if (HasCombination(hotkeys.At(i), modifiers, key) && Registered(i))
             return static_cast<int>(i);
     }
     return -1;
@@ -248,8 +352,10 @@ LRESULT StepHotkeyAside(HWND window, UINT modifiers, UINT key) {
     for (UINT i = 0; i < hotkeys.Count(); ++i) {
         if (!HasCombination(hotkeys.At(i), modifiers & HOTKEY_MODIFIERS, key))
             continue;
-        if (!UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i)))
+        if (!Registered(i) || !UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i)))
             return 0;
+        if (i < g_agent.states.Count())
+            g_agent.states.At(i).registered = 0;
         // Which reload's hotkey it was: after another, the reload registered it.
         return static_cast<LRESULT>((static_cast<ULONGLONG>(g_agent.registrations) << 32) |
                                     (i + 1));
@@ -258,17 +364,16 @@ LRESULT StepHotkeyAside(HWND window, UINT modifiers, UINT key) {
 }
 
 void BringHotkeyBack(HWND window, LPARAM token) {
+    // After another reload, that reload registered it.
     const UINT registrations = static_cast<UINT>(static_cast<ULONGLONG>(token) >> 32);
-    const UINT i = static_cast<UINT>(token & 0xFFFFFFFF) - 1;
-    if (registrations != g_agent.registrations || i >= g_agent.hotkeys.Count())
-        return;
-    const HotkeyRecord& hotkey = g_agent.hotkeys.At(i);
-    if (hotkey.enabled == 1)
-        RegisterHotKey(window, HotkeyIdBase + static_cast<int>(i), hotkey.modifiers,
-                       hotkey.virtualKey);
+    if (registrations == g_agent.registrations)
+        UpdateProgramHotkeys(window, nullptr);
 }
 
 void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter) {
+    // The window in front is read again: its program decides which hotkey runs.
+    if (g_agent.foregroundHook && ReadProgramInFront())
+        UpdateProgramHotkeys(window, nullptr);
     const int index = PressedHotkey(static_cast<int>(static_cast<INT32>(id) - HotkeyIdBase),
                                     static_cast<UINT>(hotkeyParameter));
     if (index < 0)

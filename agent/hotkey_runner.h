@@ -21,7 +21,13 @@ struct RefusedHotkeys {
     UINT positions[REFUSED_HOTKEYS_NAMED] = {};
 };
 // RegisterHotkeys(ALL_HOTKEYS) that also tells which hotkeys were refused.
+// A hotkey limited to programs is registered only while a program it works
+// in is in front, and then an unlimited one with its keys steps aside.
 void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused);
+// Brings the registrations in line with the program in front. With
+// `refused` (a load), a hotkey the system refuses is disabled and named
+// there; without, the store stays and a balloon names it once.
+void UpdateProgramHotkeys(HWND window, RefusedHotkeys* refused);
 
 // ALL_HOTKEYS: unregisters every enabled hotkey, leaving the bytes; true.
 // One index: unregisters an enabled hotkey and clears its byte.

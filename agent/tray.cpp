@@ -65,17 +65,15 @@ void ShowTrayMenu(HWND window) {
     TrackPopupMenu(g_agent.trayMenu, 0, cursor.x, cursor.y, 0, window, nullptr);
 }
 
-void FormatRefusedHotkeysText(const RefusedHotkeys& refused,
-                              const RecordArray<HotkeyRecord>& hotkeys, wchar_t* text,
-                              size_t chars) {
+namespace {
+
+void FormatRefusedList(const wchar_t* heading, const RefusedHotkeys& refused,
+                       const RecordArray<HotkeyRecord>& hotkeys, wchar_t* text, size_t chars) {
     if (chars == 0)
         return;
     text[0] = L'\0';
     size_t used = 0;
-    AppendWhole(text, chars, used,
-                refused.count == 1
-                    ? L"This hotkey was disabled because another program uses its keys:"
-                    : L"These hotkeys were disabled because another program uses their keys:");
+    AppendWhole(text, chars, used, heading);
     // Room for "\nand 4294967295 more" stays free while hotkeys are named.
     const size_t moreRoom = 20;
     UINT named = 0;
@@ -104,14 +102,43 @@ void FormatRefusedHotkeysText(const RefusedHotkeys& refused,
     }
 }
 
-void ShowRefusedHotkeysBalloon(const RefusedHotkeys& refused) {
+void ShowWarningBalloon() {
     NOTIFYICONDATAW& balloon = g_agent.pendingBalloon;
-    balloon = g_agent.tray;
-    balloon.uFlags = NIF_INFO;
-    FormatRefusedHotkeysText(refused, g_agent.hotkeys, balloon.szInfo, ARRAYSIZE(balloon.szInfo));
     lstrcpynW(balloon.szInfoTitle, L"Pendrix", ARRAYSIZE(balloon.szInfoTitle));
     balloon.dwInfoFlags = NIIF_WARNING;
     balloon.uTimeout = 15000; // ignored from Vista on, where the system decides
     // Without a taskbar yet, TaskbarCreated shows it when the icon comes back.
     g_agent.balloonPending = !ShowBalloon(balloon);
+}
+
+} // namespace
+
+void FormatRefusedHotkeysText(const RefusedHotkeys& refused,
+                              const RecordArray<HotkeyRecord>& hotkeys, wchar_t* text,
+                              size_t chars) {
+    FormatRefusedList(refused.count == 1
+                          ? L"This hotkey was disabled because another program uses its keys:"
+                          : L"These hotkeys were disabled because another program uses their keys:",
+                      refused, hotkeys, text, chars);
+}
+
+void ShowRefusedInFrontBalloon(const RefusedHotkeys& refused) {
+    NOTIFYICONDATAW& balloon = g_agent.pendingBalloon;
+    balloon = g_agent.tray;
+    balloon.uFlags = NIF_INFO;
+    FormatRefusedList(refused.count == 1
+                          ? L"This hotkey does not work in the program in front: another "
+                            L"program uses its keys:"
+                          : L"These hotkeys do not work in the program in front: another "
+                            L"program uses their keys:",
+                      refused, g_agent.hotkeys, balloon.szInfo, ARRAYSIZE(balloon.szInfo));
+    ShowWarningBalloon();
+}
+
+void ShowRefusedHotkeysBalloon(const RefusedHotkeys& refused) {
+    NOTIFYICONDATAW& balloon = g_agent.pendingBalloon;
+    balloon = g_agent.tray;
+    balloon.uFlags = NIF_INFO;
+    FormatRefusedHotkeysText(refused, g_agent.hotkeys, balloon.szInfo, ARRAYSIZE(balloon.szInfo));
+    ShowWarningBalloon();
 }

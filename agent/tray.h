@@ -18,6 +18,9 @@ void ShowTrayMenu(HWND window);
 // One warning balloon from the icon, titled "Pendrix", that names up to
 // three refused hotkeys by title and combination and counts the rest.
 void ShowRefusedHotkeysBalloon(const RefusedHotkeys& refused);
+// A warning balloon naming hotkeys limited to programs whose keys another
+// program held when the program in front called for them; the store keeps them.
+void ShowRefusedInFrontBalloon(const RefusedHotkeys& refused);
 // The balloon's text, cut to fit `chars` units with its NUL.
 void FormatRefusedHotkeysText(const RefusedHotkeys& refused,
                               const RecordArray<HotkeyRecord>& hotkeys, wchar_t* text,

@@ -16,6 +16,13 @@ const UINT HOTKEY_MODIFIERS = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN;
 const UINT ACTION_FILE_URL = 0;
 const UINT ACTION_SYS_COMMAND = 1;
 const UINT ACTION_TYPE_TEXT = 2; // target: the text to type; the other fields 0
+// Not run: the programs a hotkey is limited to (the first of its kind per
+// hotkey counts). target: program entries separated by ";", each a file name
+// with or without ".exe", or a full path; commandCode: PROGRAMS_ONLY_IN or
+// PROGRAMS_NOT_IN.
+const UINT ACTION_PROGRAMS = 3;
+const UINT PROGRAMS_ONLY_IN = 0;
+const UINT PROGRAMS_NOT_IN = 1;
 
 // Options of an open action, kept in its commandCode, which open actions
 // made before them hold as 0: none.
@@ -47,7 +54,7 @@ struct HotkeyRecord {
 // Stored as the "node" value of HEADER\<position>\<index>.
 struct ActionRecord {
     UINT32 owner; // position of the owning hotkey
-    UINT32 kind;  // ACTION_FILE_URL, ACTION_SYS_COMMAND or ACTION_TYPE_TEXT
+    UINT32 kind;  // ACTION_FILE_URL, ACTION_SYS_COMMAND, ACTION_TYPE_TEXT, ACTION_PROGRAMS
     wchar_t startIn[ACTION_PATH_CHARS];
     wchar_t target[ACTION_PATH_CHARS];
     wchar_t parameters[ACTION_PARAMETERS_CHARS];

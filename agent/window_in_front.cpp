@@ -1,0 +1,62 @@
+#include "window_in_front.h"
+
+#include "agent_state.h"
+#include "hotkey_runner.h"
+
+namespace {
+
+// Windows reports a new window in front with EVENT_SYSTEM_FOREGROUND; Wine
+// only with EVENT_OBJECT_FOCUS, when a window of the program takes the
+// focus. Both lead here, and only a real change of window does anything.
+void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {
+    if (ReadProgramInFront())
+        UpdateProgramHotkeys(g_agent.window, nullptr);
+}
+
+HWINEVENTHOOK HookEvent(DWORD event) {
+    return SetWinEventHook(event, event, nullptr, OnWindowEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
+}
+
+} // namespace
+
+void FollowWindowInFront(bool follow) {
+    if (follow && !g_agent.foregroundHook) {
+        g_agent.foregroundHook = HookEvent(EVENT_SYSTEM_FOREGROUND);
+        g_agent.focusHook = HookEvent(EVENT_OBJECT_FOCUS);
+    } else if (!follow && g_agent.foregroundHook) {
+        UnhookWinEvent(g_agent.foregroundHook);
+        UnhookWinEvent(g_agent.focusHook);
+        g_agent.foregroundHook = nullptr;
+        g_agent.focusHook = nullptr;
+    }
+    if (!follow) {
+        g_agent.frontWindow = nullptr;
+        g_agent.frontProcess = 0;
+        g_agent.frontProgram[0] = L'\0';
+    }
+}
+
+bool ReadProgramInFront() {
+    HWND front = GetForegroundWindow();
+    if (front)
+        front = GetAncestor(front, GA_ROOT);
+    if (front == g_agent.frontWindow && front)
+        return false;
+    g_agent.frontWindow = front;
+    DWORD processId = 0;
+    if (front)
+        GetWindowThreadProcessId(front, &processId);
+    if (processId == g_agent.frontProcess && processId)
+        return false;
+    g_agent.frontProcess = processId;
+    g_agent.frontProgram[0] = L'\0';
+    HANDLE process =
+        processId ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId) : nullptr;
+    if (process) {
+        DWORD chars = FRONT_PROGRAM_CHARS;
+        if (!QueryFullProcessImageNameW(process, 0, g_agent.frontProgram, &chars))
+            g_agent.frontProgram[0] = L'\0';
+        CloseHandle(process);
+    }
+    return true;
+}

@@ -1,0 +1,11 @@
+// The program in front, which hotkeys limited to programs follow: an event
+// hook tells the agent when the window in front changes (no polling).
+#pragma once
+
+#include <windows.h>
+
+// Follows the window in front while `follow` holds; stops otherwise.
+void FollowWindowInFront(bool follow);
+// Reads the window in front again; true when its program changed since the
+// last reading (the agent's state then holds the new one).
+bool ReadProgramInFront();
