@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "catalogue.h"
+#include "program_rules.h"
 #include "text_forms.h"
 
 using Json = nlohmann::ordered_json;
@@ -117,6 +118,22 @@ Json ActionJson(const ActionRecord& action) {
     return json;
 }
 
+// The entries of a programs record that "onlyIn" or "notIn" give back
+// exactly: joined by ";" without blanks, with nothing else in the record.
+bool ProgramEntries(const ActionRecord& action, std::vector<std::string>* entries) {
+    if (action.kind != ACTION_PROGRAMS || action.commandCode > PROGRAMS_NOT_IN ||
+        action.commandName || action.startIn[0] || action.parameters[0])
+        return false;
+    std::wstring joined;
+    ForEachProgramEntry(action, [&](const wchar_t* entry, UINT length) {
+        if (!joined.empty())
+            joined += L';';
+        joined.append(entry, length);
+        entries->push_back(Utf8(std::wstring(entry, length)));
+    });
+    return !entries->empty() && joined == FieldText(action.target, ACTION_PATH_CHARS);
+}
+
 } // namespace
 
 std::string WriteHotkeyFile(const HotkeyArray& hotkeys, const ActionArray& actions) {
@@ -140,9 +157,19 @@ std::string WriteHotkeyFile(const HotkeyArray& hotkeys, const ActionArray& actio
         if (hotkey.reserved[0] || hotkey.reserved[1])
             json["reserved"] = Json::array({hotkey.reserved[0], hotkey.reserved[1]});
         Json actionList = Json::array();
+        bool first = true;
         for (UINT a = 0; a < actions.Count(); ++a) {
-            if (actions.At(a).owner == i)
-                actionList.push_back(ActionJson(actions.At(a)));
+            const ActionRecord& action = actions.At(a);
+            if (action.owner != i)
+                continue;
+            // The programs record, first as the dialogs and the tool put it,
+            // in its own members; anywhere else, or unusual, as an action.
+            std::vector<std::string> programs;
+            if (first && ProgramEntries(action, &programs))
+                json[action.commandCode == PROGRAMS_NOT_IN ? "notIn" : "onlyIn"] = programs;
+            else
+                actionList.push_back(ActionJson(action));
+            first = false;
         }
         json["actions"] = actionList;
         list.push_back(json);
@@ -306,8 +333,9 @@ HotkeyRecord ReadHotkey(const Json& json, const Place& place) {
     if (!json.is_object())
         place.Fail("a hotkey must be an object");
     OnlyMembers(json,
-                {"title", "description", "keys", "enabled", "runSequentially", "actions",
-                 "modifierBits", "keyCode", "enabledByte", "runSequentiallyByte", "reserved"},
+                {"title", "description", "keys", "enabled", "runSequentially", "actions", "onlyIn",
+                 "notIn", "modifierBits", "keyCode", "enabledByte", "runSequentiallyByte",
+                 "reserved"},
                 place);
     HotkeyRecord hotkey = {};
     PutText(hotkey.title, HOTKEY_TEXT_CHARS, "title", Text(json, "title", place, false), place);
@@ -341,6 +369,49 @@ HotkeyRecord ReadHotkey(const Json& json, const Place& place) {
         }
     }
     return hotkey;
+}
+
+// "onlyIn" or "notIn": the programs record that goes first among the
+// hotkey's actions. False when the hotkey works in every program.
+bool ReadPrograms(const Json& json, UINT owner, const Place& place, ActionRecord* record) {
+    const bool onlyIn = json.contains("onlyIn");
+    const bool notIn = json.contains("notIn");
+    if (!onlyIn && !notIn)
+        return false;
+    if (onlyIn && notIn)
+        place.Fail("a hotkey has \"onlyIn\" or \"notIn\", never both");
+    const char* name = onlyIn ? "onlyIn" : "notIn";
+    const Json& list = json.at(name);
+    if (!list.is_array() || list.empty())
+        place.Fail(std::string("\"") + name + "\" must be a list of one or more programs");
+    std::wstring joined;
+    for (const Json& entry : list) {
+        if (!entry.is_string())
+            place.Fail(std::string("\"") + name + "\" must be a list of program names");
+        std::wstring program;
+        try {
+            program = Wide(entry.get<std::string>());
+        } catch (const HotkeyFileError&) {
+            place.Fail(std::string("\"") + name + "\" is not valid UTF-8");
+        }
+        const size_t first = program.find_first_not_of(L" \t");
+        if (first == std::wstring::npos || program.find(L';') != std::wstring::npos ||
+            program.find(L'\0') != std::wstring::npos)
+            place.Fail(std::string("\"") + name + "\": \"" + Utf8(program) +
+                       "\" is not a program name");
+        program = program.substr(first, program.find_last_not_of(L" \t") - first + 1);
+        joined += (joined.empty() ? L"" : L";") + program;
+    }
+    if (joined.size() > ACTION_PATH_CHARS - 1)
+        place.Fail(std::string("\"") + name + "\" is " + std::to_string(joined.size()) +
+                   " characters long with its separators; it holds at most " +
+                   std::to_string(ACTION_PATH_CHARS - 1));
+    *record = ActionRecord();
+    record->owner = owner;
+    record->kind = ACTION_PROGRAMS;
+    record->commandCode = onlyIn ? PROGRAMS_ONLY_IN : PROGRAMS_NOT_IN;
+    CopyBoundedText(record->target, ACTION_PATH_CHARS, joined.c_str());
+    return true;
 }
 
 // "line 3, column 7" of a byte offset.
@@ -430,6 +501,9 @@ void ReadHotkeyFile(const std::string& text, HotkeyArray* hotkeys, ActionArray* 
         ++number;
         Place place{"hotkey " + std::to_string(number)};
         hotkeys->Append(ReadHotkey(json, place));
+        ActionRecord programs = {};
+        if (ReadPrograms(json, number - 1, place, &programs))
+            actions->Append(programs);
         auto acts = json.find("actions");
         if (acts == json.end())
             continue;

@@ -13,6 +13,7 @@
 #include "hotkey_file.h"
 #include "text_forms.h"
 #include "store.h"
+#include "program_rules.h"
 #include "store_messages.h"
 
 namespace {
@@ -262,9 +263,16 @@ int List() {
         std::wstring keys = Keys(hotkey);
         text += std::wstring(digits - number.size(), L' ') + number + L"  " +
                 (hotkey.enabled ? L"on " : L"off") + L"  " + keys +
-                std::wstring(keysWidth - keys.size(), L' ') + L"  " + Title(hotkey) + L"\n";
+                std::wstring(keysWidth - keys.size(), L' ') + L"  " + Title(hotkey);
+        const int rule = FindProgramRule(actions, i);
+        if (rule >= 0) {
+            wchar_t limit[ACTION_PATH_CHARS + 64];
+            FormatProgramRule(actions.At(static_cast<UINT>(rule)), limit, ARRAYSIZE(limit));
+            text += std::wstring(L"  (") + limit + L")";
+        }
+        text += L"\n";
         for (UINT a = 0; a < actions.Count(); ++a) {
-            if (actions.At(a).owner == i)
+            if (actions.At(a).owner == i && actions.At(a).kind != ACTION_PROGRAMS)
                 text += std::wstring(digits + 7, L' ') + ActionLine(actions.At(a)) + L"\n";
         }
     }
@@ -348,12 +356,29 @@ int Import(const std::wstring& path, bool merge) {
                 return StoreFailed(L"cannot read the list; nothing was imported", error);
             for (UINT i = 0; i < fileHotkeys.Count(); ++i) {
                 const HotkeyRecord& candidate = fileHotkeys.At(i);
-                bool taken = false;
-                for (UINT h = 0; h < hotkeys.Count() && !taken; ++h)
-                    taken = SameCombination(hotkeys.At(h), candidate);
-                if (taken) {
+                const int candidateRule = FindProgramRule(fileActions, i);
+                int clash = -1;
+                bool limited = candidateRule >= 0;
+                for (UINT h = 0; h < hotkeys.Count() && clash < 0; ++h) {
+                    const int rule = FindProgramRule(actions, h);
+                    if (SameCombination(hotkeys.At(h), candidate) &&
+                        RulesClash(rule < 0 ? nullptr : &actions.At(static_cast<UINT>(rule)),
+                                   candidateRule < 0
+                                       ? nullptr
+                                       : &fileActions.At(static_cast<UINT>(candidateRule)))) {
+                        clash = static_cast<int>(h);
+                        limited = limited || rule >= 0;
+                    }
+                }
+                if (clash >= 0) {
+                    // Where programs decide, the message names the hotkey it meets.
                     PrintOut(L"Skipped " + Named(i, candidate) + L": the list already has " +
-                             Keys(candidate) + L".\n");
+                             Keys(candidate) +
+                             (limited ? L" for a program both work in, in " +
+                                            Named(static_cast<UINT>(clash),
+                                                  hotkeys.At(static_cast<UINT>(clash)))
+                                      : std::wstring()) +
+                             L".\n");
                     continue;
                 }
                 const UINT owner = hotkeys.Count();

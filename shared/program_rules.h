@@ -50,3 +50,6 @@ template <class Each> void ForEachProgramEntry(const ActionRecord& rule, Each ea
             break;
     }
 }
+
+// "Only in: notepad, winword" or "Not in: …", as the lists show a limit.
+void FormatProgramRule(const ActionRecord& rule, wchar_t* text, size_t chars);

@@ -351,6 +351,47 @@ TEST_F(Tool, TypedTextsOpenOptionsAndTheAddedKeysAndCommandsTravelAndList) {
     EXPECT_EQ(std::string::npos, file.find("commandCode")) << "only the documented members";
 }
 
+TEST_F(Tool, HotkeysForChosenProgramsTravelListAndMergeByWhichProgramsCanHaveBoth) {
+    WriteBytes(File(L"programs.json"), R"({"pendrix": 1, "hotkeys": [
+      {"title": "Mail", "keys": "Ctrl + Shift + N", "onlyIn": ["notepad", " winword.exe"],
+       "actions": [{"type": "Dear "}]},
+      {"title": "Elsewhere", "keys": "Ctrl + Shift + N", "notIn": ["notepad", "winword"]},
+      {"title": "Plain", "keys": "Ctrl + Shift + N"}]})");
+    ToolRun run = Pendrix(L"import " + Quoted(L"programs.json"));
+    ASSERT_EQ(0u, run.exitCode) << run.Err().c_str();
+    ActionRecord rule;
+    memcpy(&rule, ReadValue(StorePath(L"HEADER\\0\\0"), L"node").data(), sizeof rule);
+    EXPECT_EQ(ACTION_PROGRAMS, rule.kind);
+    EXPECT_EQ(PROGRAMS_ONLY_IN, rule.commandCode);
+    EXPECT_STREQ(L"notepad;winword.exe", rule.target) << "stored first, joined by \";\"";
+    ToolRun list = Pendrix(L"list");
+    EXPECT_EQ(L"1  on   Ctrl + Shift + N  Mail  (Only in: notepad, winword.exe)\r\n"
+              L"        type Dear \r\n"
+              L"2  on   Ctrl + Shift + N  Elsewhere  (Not in: notepad, winword)\r\n"
+              L"3  on   Ctrl + Shift + N  Plain\r\n",
+              list.Out());
+    ExpectRoundTrip();
+    EXPECT_NE(std::string::npos, ReadBytes(File(L"list.json")).find("\"onlyIn\": ["));
+
+    // A merge takes a hotkey only where no program can have both.
+    WriteBytes(File(L"more.json"), R"({"pendrix": 1, "hotkeys": [
+      {"title": "Notepad too", "keys": "Ctrl + Shift + N", "onlyIn": ["NOTEPAD.EXE"]},
+      {"title": "Code", "keys": "Ctrl + Shift + N", "onlyIn": ["code"]},
+      {"title": "Code M", "keys": "Ctrl + Shift + M", "onlyIn": ["code"]}]})");
+    ToolRun merge = Pendrix(L"import --merge " + Quoted(L"more.json"));
+    ASSERT_EQ(0u, merge.exitCode) << merge.Err().c_str();
+    EXPECT_NE(std::wstring::npos,
+              merge.Out().find(L"Skipped hotkey 1 \"Notepad too\" (Ctrl + Shift + N): the list "
+                               L"already has Ctrl + Shift + N for a program both work in, in "
+                               L"hotkey 1 \"Mail\" (Ctrl + Shift + N)."))
+        << merge.Out().c_str();
+    EXPECT_NE(std::wstring::npos, merge.Out().find(L"in hotkey 2 \"Elsewhere\""))
+        << "\"not in\" notepad and winword admits code";
+    std::vector<HotkeyRecord> stored = StoredHotkeys();
+    ASSERT_EQ(4u, stored.size());
+    EXPECT_STREQ(L"Code M", stored[3].title);
+}
+
 TEST_F(Tool, EveryBadFileIsRefusedWithItsPlaceAndLeavesTheStoreAlone) {
     Hotkeys hotkeys;
     Actions actions;
@@ -396,6 +437,9 @@ TEST_F(Tool, EveryBadFileIsRefusedWithItsPlaceAndLeavesTheStoreAlone) {
         {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + A\", \"actions\": [{\"open\": "
          "\"a\", \"window\": \"hidden\"}]}]}",
          L"\"window\" is \"normal\", \"minimized\" or \"maximized\""},
+        {"{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Ctrl + A\", \"onlyIn\": [\"a\"], "
+         "\"notIn\": [\"b\"]}]}",
+         L"hotkey 1: a hotkey has \"onlyIn\" or \"notIn\", never both"},
     };
     int n = 0;
     for (const auto& bad : cases) {
