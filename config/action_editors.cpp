@@ -181,7 +181,7 @@ int SelectedActionOf(HWND editor) {
     const int hotkey = SelectedHotkeyOf(main);
     if (hotkey < 0)
         return -1;
-    return FindHotkeyAction(static_cast<UINT>(hotkey), SelectedActionRowOf(main));
+    return FindShownAction(static_cast<UINT>(hotkey), SelectedActionRowOf(main));
 }
 
 INT_PTR CALLBACK UrlFileDialogProc(HWND editor, UINT message, WPARAM wParam, LPARAM) {

@@ -21,6 +21,9 @@ void AddHotkey(const HotkeyRecord& hotkey) {
 void AddAction(const ActionRecord& action) {
     g_actionList.Append(action);
 }
+void InsertAction(UINT position, const ActionRecord& action) {
+    g_actionList.InsertAt(position, action);
+}
 
 int FindHotkeyAction(UINT hotkey, int row) {
     if (row < 0)
@@ -28,6 +31,18 @@ int FindHotkeyAction(UINT hotkey, int row) {
     int seen = -1;
     for (UINT a = 0; a < g_actionList.Count(); ++a) {
         if (g_actionList.At(a).owner == hotkey && ++seen == row)
+            return static_cast<int>(a);
+    }
+    return -1;
+}
+
+int FindShownAction(UINT hotkey, int row) {
+    if (row < 0)
+        return -1;
+    int seen = -1;
+    for (UINT a = 0; a < g_actionList.Count(); ++a) {
+        const ActionRecord& action = g_actionList.At(a);
+        if (action.owner == hotkey && action.kind != ACTION_PROGRAMS && ++seen == row)
             return static_cast<int>(a);
     }
     return -1;

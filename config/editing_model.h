@@ -21,9 +21,14 @@ ActionRecord& ActionAt(UINT position);
 void AddHotkey(const HotkeyRecord& hotkey);
 // The caller has set owner, kind and the fields of that kind.
 void AddAction(const ActionRecord& action);
+// Puts an action at a position of the action list, before the one there.
+void InsertAction(UINT position, const ActionRecord& action);
 
 // Position in the action list of the row-th action (from 0) of a hotkey, or -1.
 int FindHotkeyAction(UINT hotkey, int row);
+// The same for the rows of the action list, which does not show a hotkey's
+// programs record.
+int FindShownAction(UINT hotkey, int row);
 void DeleteAction(UINT position);
 // Removes the hotkey and every action it owns; later hotkeys' actions follow
 // their hotkeys down by one position.

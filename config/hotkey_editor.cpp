@@ -3,10 +3,14 @@
 // catalogues and tested against the list and the window system.
 #include <windows.h>
 
+#include <strsafe.h>
+
 #include "catalogue.h"
 #include "dialog_metrics.h"
 #include "editing_model.h"
 #include "library.h"
+#include "program_rules.h"
+#include "programs_row.h"
 #include "resource.h"
 
 UINT PickedModifiers = 0;
@@ -33,9 +37,8 @@ void OnEditorInit(HWND editor) {
     SendDlgItemMessageW(editor, IDC_DESCRIPTION_EDIT, EM_LIMITTEXT, HOTKEY_TEXT_CHARS - 1, 0);
     PickedModifiers = 0;
     PickedKey = 0;
-    if (!ModifyMode)
-        return;
-    const int selected = SelectedHotkeyOf(MainDialogOf(editor));
+    const int selected = ModifyMode ? SelectedHotkeyOf(MainDialogOf(editor)) : -1;
+    InitProgramsRow(editor, selected);
     if (selected < 0 || static_cast<UINT>(selected) >= g_hotkeyList.Count())
         return;
     const HotkeyRecord& hotkey = HotkeyAt(static_cast<UINT>(selected));
@@ -61,6 +64,27 @@ void ReadText(HWND editor, int id, wchar_t* field, UINT width) {
     CopyBoundedText(field, width, text);
 }
 
+// Says that the combination is another hotkey's where both would work: in
+// the words of old where neither is limited to programs, else naming it.
+void SayClash(HWND owner, int clash, const ActionRecord* rule) {
+    const int otherRule = FindProgramRule(g_actionList, static_cast<UINT>(clash));
+    if (!rule && otherRule < 0) {
+        ShowEditorError(owner, L"You have already selected this combination");
+        return;
+    }
+    const HotkeyRecord& other = HotkeyAt(static_cast<UINT>(clash));
+    wchar_t limit[ACTION_PATH_CHARS + 64] = L"All programs";
+    if (otherRule >= 0)
+        FormatProgramRule(ActionAt(static_cast<UINT>(otherRule)), limit, ARRAYSIZE(limit));
+    wchar_t title[HOTKEY_TEXT_CHARS + 1];
+    CopyBoundedText(title, ARRAYSIZE(title), other.title);
+    wchar_t text[ACTION_PATH_CHARS + 256];
+    StringCchPrintfW(text, ARRAYSIZE(text),
+                     L"\"%s\" (%s) has this combination in a program where both would work.", title,
+                     limit);
+    ShowEditorError(owner, text);
+}
+
 void OnInsert(HWND editor) {
     if (GetWindowTextLengthW(GetDlgItem(editor, IDC_TITLE_EDIT)) == 0) {
         ShowEditorError(editor, L"Please specify a title");
@@ -70,14 +94,26 @@ void OnInsert(HWND editor) {
         ShowEditorError(editor, L"Please select a Hot Key combination");
         return;
     }
+    if (!CheckProgramsRow(editor))
+        return;
+    // The programs may have changed since the pick: the clash is judged again.
+    const int selected = ModifyMode ? SelectedHotkeyOf(MainDialogOf(editor)) : -1;
+    ActionRecord rule;
+    const bool limited = ReadProgramsRow(editor, &rule);
+    const int clash =
+        ClashingHotkey(PickedModifiers, PickedKey, limited ? &rule : nullptr, selected);
+    if (clash >= 0) {
+        SayClash(editor, clash, limited ? &rule : nullptr);
+        return;
+    }
     if (ModifyMode) {
-        const int selected = SelectedHotkeyOf(MainDialogOf(editor));
         if (selected >= 0 && static_cast<UINT>(selected) < g_hotkeyList.Count()) {
             HotkeyRecord& hotkey = HotkeyAt(static_cast<UINT>(selected));
             hotkey.virtualKey = PickedKey;
             hotkey.modifiers = PickedModifiers;
             ReadText(editor, IDC_TITLE_EDIT, hotkey.title, HOTKEY_TEXT_CHARS);
             ReadText(editor, IDC_DESCRIPTION_EDIT, hotkey.description, HOTKEY_TEXT_CHARS);
+            StoreProgramsRow(editor, static_cast<UINT>(selected));
         }
         ModifyMode = false;
     } else {
@@ -89,6 +125,7 @@ void OnInsert(HWND editor) {
         hotkey.enabled = 1;
         hotkey.runSequentially = 0;
         AddHotkey(hotkey);
+        StoreProgramsRow(editor, g_hotkeyList.Count() - 1);
     }
     EndDialog(editor, EditorAccepted);
 }
@@ -112,15 +149,6 @@ void OnPickerInit(HWND picker) {
     }
 }
 
-bool CombinationInList(UINT modifiers, UINT key) {
-    for (UINT i = 0; i < g_hotkeyList.Count(); ++i) {
-        const HotkeyRecord& hotkey = HotkeyAt(i);
-        if (hotkey.modifiers == modifiers && hotkey.virtualKey == key)
-            return true;
-    }
-    return false;
-}
-
 void OnMakeHotkey(HWND picker) {
     const UINT modifiers = SelectedCode(picker, IDC_MODIFIER1_LIST, ModifierTable) |
                            SelectedCode(picker, IDC_MODIFIER2_LIST, ModifierTable) |
@@ -130,9 +158,13 @@ void OnMakeHotkey(HWND picker) {
         ShowEditorError(picker, L"Please Select atleast 1 Valid Modifier");
         return;
     }
-    // The hotkey being modified counts too, as do disabled ones.
-    if (CombinationInList(modifiers, key)) {
-        ShowEditorError(picker, L"You have already selected this combination");
+    // The hotkey being modified counts too, as do disabled ones; hotkeys for
+    // programs that no program can have both of may share it.
+    ActionRecord rule;
+    const bool limited = ReadProgramsRow(GetWindow(picker, GW_OWNER), &rule);
+    const int clash = ClashingHotkey(modifiers, key, limited ? &rule : nullptr, -1);
+    if (clash >= 0) {
+        SayClash(picker, clash, limited ? &rule : nullptr);
         return;
     }
     if (!RegisterHotKey(picker, HotkeyProbeId, modifiers, key)) {
@@ -147,8 +179,9 @@ void OnMakeHotkey(HWND picker) {
 }
 
 // Tab follows the lines of the form, then the buttons.
-const int EDITOR_ORDER[] = {IDC_TITLE_EDIT,  IDC_DESCRIPTION_EDIT, IDC_COMBINATION_EDIT,
-                            IDC_PICK_HOTKEY, IDC_INSERT,           IDCANCEL};
+const int EDITOR_ORDER[] = {IDC_TITLE_EDIT,       IDC_DESCRIPTION_EDIT, IDC_COMBINATION_EDIT,
+                            IDC_PICK_HOTKEY,      IDC_PROGRAMS_MODE,    IDC_PROGRAMS_EDIT,
+                            IDC_RUNNING_PROGRAMS, IDC_INSERT,           IDCANCEL};
 const int PICKER_ORDER[] = {IDC_MODIFIER1_LIST, IDC_MODIFIER2_LIST, IDC_MODIFIER3_LIST,
                             IDC_KEY_LIST,       IDC_MAKE_HOTKEY,    IDCANCEL};
 
@@ -168,6 +201,9 @@ INT_PTR CALLBACK HotkeyEditorDialogProc(HWND editor, UINT message, WPARAM wParam
             return TRUE;
         case IDC_INSERT:
             OnInsert(editor);
+            return TRUE;
+        case IDC_RUNNING_PROGRAMS:
+            OfferRunningPrograms(editor);
             return TRUE;
         case IDCANCEL:
             ModifyMode = false;

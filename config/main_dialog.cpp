@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include "catalogue.h"
+#include "program_rules.h"
 #include "dialog_metrics.h"
 #include "editing_model.h"
 #include "library.h"
@@ -108,6 +109,12 @@ void FillHotkeyList(HWND dialog, int select) {
         FormatHotkeyText(hotkey.modifiers, hotkey.virtualKey, combination, ARRAYSIZE(combination));
         SetCellText(list, row, 2, combination);
         SetCellText(list, row, 3, hotkey.description);
+        const int rule = FindProgramRule(g_actionList, i);
+        if (rule >= 0) {
+            wchar_t limit[ACTION_PATH_CHARS + 64];
+            FormatProgramRule(ActionAt(static_cast<UINT>(rule)), limit, ARRAYSIZE(limit));
+            SetCellText(list, row, 4, limit);
+        }
     }
     if (select >= 0) {
         SendMessageW(list, LVM_ENSUREVISIBLE, select, /*partialOk=*/FALSE);
@@ -147,7 +154,8 @@ void FillActionList(HWND dialog, int hotkey) {
     int row = 0;
     for (UINT a = 0; a < g_actionList.Count();) {
         const ActionRecord& action = ActionAt(a);
-        if (action.owner != static_cast<UINT>(hotkey)) {
+        // The programs record is the hotkey's, not an action it runs.
+        if (action.owner != static_cast<UINT>(hotkey) || action.kind == ACTION_PROGRAMS) {
             ++a;
             continue;
         }
@@ -201,7 +209,9 @@ void ClearHotkeyControls(HWND dialog) {
     DisableActionButtons(dialog);
 }
 
-const int HOTKEY_COLUMN_WIDTHS[] = {20, 100, 150, 105};
+// The fifth column, the programs a hotkey is limited to, follows the four
+// the list always had.
+const int HOTKEY_COLUMN_WIDTHS[] = {20, 100, 150, 105, 150};
 const int ACTION_COLUMN_WIDTHS[] = {75, 215};
 
 // State images of the size the list's rows have at `dpi`.
@@ -260,8 +270,9 @@ void OnInitDialog(HWND dialog) {
     g_shownHotkey = -1;
     g_arrowMove = false;
     g_keyInHand = 0;
-    const wchar_t* hotkeyColumns[] = {L"Active", L"Title", L"Key Combination", L"Description"};
-    for (int column = 0; column < 4; ++column)
+    const wchar_t* hotkeyColumns[] = {L"Active", L"Title", L"Key Combination", L"Description",
+                                      L"Programs"};
+    for (int column = 0; column < static_cast<int>(ARRAYSIZE(hotkeyColumns)); ++column)
         InsertColumn(hotkeys, column, hotkeyColumns[column],
                      ScaleToDpi(HOTKEY_COLUMN_WIDTHS[column], g_dpi));
 
@@ -281,7 +292,7 @@ void OnInitDialog(HWND dialog) {
 void OnDpiChanged(HWND dialog, UINT dpi, const RECT* suggested) {
     if (dpi == 0 || dpi == g_dpi)
         return;
-    RescaleColumns(HotkeyListView(dialog), 4, g_dpi, dpi);
+    RescaleColumns(HotkeyListView(dialog), ARRAYSIZE(HOTKEY_COLUMN_WIDTHS), g_dpi, dpi);
     RescaleColumns(ActionListView(dialog), 2, g_dpi, dpi);
     SetStateImages(dialog, dpi);
     g_dpi = dpi;
@@ -506,7 +517,7 @@ void OnDeleteAction(HWND dialog) {
         return;
     if (!Confirm(dialog, L"Are you sure you want to delete Action?"))
         return;
-    const int position = FindHotkeyAction(static_cast<UINT>(hotkey), SelectedActionRowOf(dialog));
+    const int position = FindShownAction(static_cast<UINT>(hotkey), SelectedActionRowOf(dialog));
     if (position < 0)
         return;
     DeleteAction(static_cast<UINT>(position));
@@ -519,7 +530,7 @@ void OnModifyAction(HWND dialog) {
     const int hotkey = SelectedHotkeyOf(dialog);
     if (hotkey < 0)
         return;
-    const int position = FindHotkeyAction(static_cast<UINT>(hotkey), SelectedActionRowOf(dialog));
+    const int position = FindShownAction(static_cast<UINT>(hotkey), SelectedActionRowOf(dialog));
     if (position < 0)
         return;
     int templateId = 0;

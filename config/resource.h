@@ -40,6 +40,10 @@
 #define IDC_DESCRIPTION_EDIT 1006
 #define IDC_COMBINATION_EDIT 1007
 #define IDC_INSERT 1008
+// Its programs row, beside the fields above.
+#define IDC_PROGRAMS_MODE 1009
+#define IDC_PROGRAMS_EDIT 1010
+#define IDC_RUNNING_PROGRAMS 1011
 
 // Combination picker "Make a Hotkey"
 #define IDD_HOTKEY_PICKER 131

@@ -42,6 +42,18 @@ template <class Record> class RecordArray {
         storage_[count_++] = record;
     }
 
+    // Puts a record at a position; the records from there on move down by one.
+    void InsertAt(UINT index, const Record& record) {
+        if (index > count_)
+            RaiseOutOfRange();
+        if (count_ == capacity_)
+            Grow(count_ + 1);
+        memmove(storage_ + index + 1, storage_ + index,
+                static_cast<SIZE_T>(count_ - index) * sizeof(Record));
+        storage_[index] = record;
+        ++count_;
+    }
+
     // Removes one record; the records after it move up by one.
     void RemoveAt(UINT index) {
         if (index >= count_)

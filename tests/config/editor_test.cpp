@@ -491,7 +491,8 @@ TEST_F(Editors, TabGoesInReadingOrderAndEnterAndEscDoWhatTheirButtonsSay) {
     const size_t hotkeysBefore = SubkeyNames(StorePath(L"HEADER")).size();
     HWND editor = OpenHotkeyEditor(1017);
     ASSERT_NE(nullptr, editor);
-    EXPECT_EQ((std::vector<int>{1005, 1006, 1007, 1004, 1008, IDCANCEL}), TabCycle(editor, thread));
+    EXPECT_EQ((std::vector<int>{1005, 1006, 1007, 1004, 1009, 1010, 1011, 1008, IDCANCEL}),
+              TabCycle(editor, thread));
     TapKeys({VK_ESCAPE});
     EXPECT_TRUE(Closed(editor));
     EXPECT_EQ(hotkeysBefore, SubkeyNames(StorePath(L"HEADER")).size());
@@ -600,4 +601,72 @@ TEST_F(Editors, TypedTextsAndOpenOptionsAreStoredAsTheEditorsShowThem) {
         return stored.size() == 2 && std::wstring(stored[0].target) == L"Hi" &&
                stored[1].commandCode == (OPEN_SWITCH_IF_RUNNING | OPEN_WINDOW_MINIMIZED);
     }));
+}
+
+TEST_F(Editors, AHotkeyForChosenProgramsSharesItsKeysOnlyWhereNoProgramHasBoth) {
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Mail", MOD_CONTROL | MOD_SHIFT, 'N', 0));
+    ActionRecord rule = {};
+    rule.kind = ACTION_PROGRAMS;
+    rule.commandCode = PROGRAMS_ONLY_IN;
+    CopyBoundedText(rule.target, ACTION_PATH_CHARS, L"notepad");
+    actions.Append(rule);
+    actions.Append(ProbeAction(0, log_, L"mail"));
+    WriteStore(hotkeys, actions);
+    Open();
+    std::vector<ListRow> rows = ReadList(HotkeyView(), 5);
+    ASSERT_EQ(1u, rows.size());
+    EXPECT_EQ(L"Only in: notepad", rows[0].cells[4]);
+    ClickListRow(HotkeyView(), 0);
+    ASSERT_EQ(1u, ReadList(ActionView(), 2).size()) << "the programs record is no action";
+    ClickListRow(ActionView(), 0);
+    Click(main_, 1015);
+    HWND editor = WaitForOwnedDialog(main_, L"Select URL / File");
+    ASSERT_NE(nullptr, editor);
+    EXPECT_NE(std::wstring::npos, WindowText(GetDlgItem(editor, 1006)).find(L"mail"))
+        << "Modify Action opens the action the row shows";
+    Click(editor, IDCANCEL);
+    ASSERT_TRUE(Closed(editor));
+
+    // A new hotkey on the same keys, only in notepad too: refused, naming Mail.
+    editor = OpenHotkeyEditor(1017);
+    ASSERT_NE(nullptr, editor);
+    SetText(editor, 1005, L"Word");
+    Select(editor, 1009, 1);
+    SetText(editor, 1010, L" NOTEPAD.exe ");
+    HWND picker = OpenPicker(editor);
+    ASSERT_NE(nullptr, picker);
+    Make(picker, 2, 3, 0, 'N');
+    ExpectError(picker, L"\"Mail\" (Only in: notepad) has this combination in a program where "
+                        L"both would work.");
+    Click(picker, IDCANCEL);
+    ASSERT_TRUE(Closed(picker));
+    // In winword it may have them.
+    SetText(editor, 1010, L"winword ;  ");
+    picker = OpenPicker(editor);
+    ASSERT_NE(nullptr, picker);
+    Make(picker, 2, 3, 0, 'N');
+    ASSERT_TRUE(Closed(picker));
+    Click(editor, 1008);
+    ASSERT_TRUE(Closed(editor));
+    std::vector<ActionRecord> stored;
+    ASSERT_TRUE(WaitFor([&] { return (stored = StoredActions(1)).size() == 1; }));
+    EXPECT_EQ(ACTION_PROGRAMS, stored[0].kind);
+    EXPECT_EQ(PROGRAMS_ONLY_IN, stored[0].commandCode);
+    EXPECT_STREQ(L"winword", stored[0].target);
+    rows = ReadList(HotkeyView(), 5);
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ(L"Only in: winword", rows[1].cells[4]);
+
+    // Back to all programs: the record goes.
+    ClickListRow(HotkeyView(), 1);
+    editor = OpenHotkeyEditor(1016);
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(1, Selection(editor, 1009));
+    EXPECT_EQ(L"winword", WindowText(GetDlgItem(editor, 1010)));
+    Select(editor, 1009, 0);
+    Click(editor, 1008);
+    ASSERT_TRUE(Closed(editor));
+    EXPECT_TRUE(WaitFor([&] { return StoredActions(1).empty(); }));
 }
