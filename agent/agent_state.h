@@ -53,6 +53,7 @@ struct AgentState {
     HWINEVENTHOOK foregroundHook = nullptr;
     HWINEVENTHOOK focusHook = nullptr;
     HWND frontWindow = nullptr;
+    HWND frontBeforeMenu = nullptr; // in front when the tray menu opened
     DWORD frontProcess = 0;
     wchar_t frontProgram[FRONT_PROGRAM_CHARS] = {}; // full path, empty when unknown
 };

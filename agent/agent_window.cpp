@@ -130,6 +130,9 @@ LRESULT OnCommand(HWND window, WORD id) {
     case ID_TRAY_EXIT:
         OnExit(window);
         break;
+    case ID_TRAY_MY_HOTKEYS:
+        StartMyHotkeys(g_agent.frontBeforeMenu);
+        break;
     case ID_TRAY_WEBSITE:
         ShellExecuteW(nullptr, L"open", MAKER_SITE_AGENT_PAGE, L"", L"", SW_SHOWNORMAL);
         break;

@@ -29,3 +29,32 @@ void RunAboutDialog(HWND owner) {
     FreeLibrary(library);
     TrimWorkingSet();
 }
+
+void ShowMyHotkeys(HWND front) {
+    // The same hotkey again closes the sheet.
+    if (HWND open = FindWindowW(MY_HOTKEYS_CLASS, nullptr)) {
+        PostMessageW(open, WM_CLOSE, 0, 0);
+        return;
+    }
+    HMODULE library = LoadConfigLibraryBeside(nullptr);
+    if (!library)
+        return;
+    CallMyHotkeys(library, front);
+    FreeLibrary(library);
+    TrimWorkingSet();
+}
+
+namespace {
+
+DWORD WINAPI ShowMyHotkeysThread(void* front) {
+    ShowMyHotkeys(static_cast<HWND>(front));
+    return 0;
+}
+
+} // namespace
+
+void StartMyHotkeys(HWND front) {
+    HANDLE thread = CreateThread(nullptr, 0, ShowMyHotkeysThread, front, 0, nullptr);
+    if (thread)
+        CloseHandle(thread);
+}

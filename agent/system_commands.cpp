@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "config_library.h"
 #include "maker_site.h"
 #include "resource.h"
 #include "session_calls.h"
@@ -195,6 +196,10 @@ void RunOtherCommand(UINT code, UINT hotkeyParameter, HWND agentWindow) {
         break;
     case 0x0F04:
         ToggleMasterMute();
+        break;
+    case 0x1A01:
+        // The worker shows it: the agent's own thread goes on meanwhile.
+        ShowMyHotkeys(GetForegroundWindow());
         break;
     case 0x1A00:
         // Sent, not posted: the rest of the hotkey's actions wait until the

@@ -59,6 +59,8 @@ void DeleteTrayIcon() {
 void ShowTrayMenu(HWND window) {
     POINT cursor;
     GetCursorPos(&cursor);
+    // For "Show My Hotkeys": the program the user was in, not the agent.
+    g_agent.frontBeforeMenu = GetForegroundWindow();
     // The window must be in the foreground, or the menu does not close when
     // the user clicks elsewhere.
     SetForegroundWindow(window);

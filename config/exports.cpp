@@ -6,6 +6,7 @@
 #include "editing_model.h"
 #include "library.h"
 #include "library_exports.h"
+#include "my_hotkeys.h"
 #include "resource.h"
 
 HINSTANCE g_libraryInstance = nullptr;
@@ -78,6 +79,13 @@ void RunGuardedDialog(const wchar_t* mutexName, int templateId, HWND owner, DLGP
 
 extern "C" void WINAPI AboutDlg(HWND owner) {
     RunGuardedDialog(ABOUT_MUTEX_NAME, IDD_ABOUT, owner, AboutDialogProc, [] {});
+}
+
+// Not guarded by a mutex: the sheet closes when it loses the front, and the
+// agent closes an open one instead of showing a second.
+extern "C" void WINAPI MyHotkeys(HWND front) {
+    DialogLook look;
+    RunMyHotkeysSheet(front);
 }
 
 extern "C" void WINAPI Configure() {

@@ -31,6 +31,7 @@ void ShowEditorError(HWND owner, const wchar_t* text);
 
 extern "C" void WINAPI AboutDlg(HWND owner);
 extern "C" void WINAPI Configure();
+extern "C" void WINAPI MyHotkeys(HWND front);
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ConfigureDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -20,7 +20,7 @@ const int FIRST_KEY_NAME_ROWS = 100;
 const int KEY_NAME_ROWS = 128;
 // The first 98 rows keep their places; the commands added later follow them.
 const int FIRST_SYSTEM_COMMAND_ROWS = 98;
-const int SYSTEM_COMMAND_ROWS = 105;
+const int SYSTEM_COMMAND_ROWS = 106;
 
 extern const CatalogueEntry ModifierTable[MODIFIER_ROWS + 1];
 extern const CatalogueEntry KeyNameTable[KEY_NAME_ROWS + 1];

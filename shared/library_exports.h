@@ -13,6 +13,10 @@
 typedef void(WINAPI* ConfigureProc)();
 // "AboutDlg": the About box, owned by the given window.
 typedef void(WINAPI* AboutDlgProc)(HWND owner);
+// "MyHotkeys": the sheet of the hotkeys that work in the program of the
+// given window; returns when the sheet closes. Its window's class:
+#define MY_HOTKEYS_CLASS L"PendrixMyHotkeys"
+typedef void(WINAPI* MyHotkeysProc)(HWND front);
 
 // Loads the configuration library from the folder of `module` (nullptr: the
 // program), by its full path, so that a file of that name elsewhere on the
@@ -56,6 +60,13 @@ inline void CallConfigure(HMODULE library) {
         reinterpret_cast<void*>(GetProcAddress(library, "Configure")));
     if (configure)
         configure();
+}
+
+inline void CallMyHotkeys(HMODULE library, HWND front) {
+    auto show = reinterpret_cast<MyHotkeysProc>(
+        reinterpret_cast<void*>(GetProcAddress(library, "MyHotkeys")));
+    if (show)
+        show(front);
 }
 
 inline void CallAboutDlg(HMODULE library, HWND owner) {

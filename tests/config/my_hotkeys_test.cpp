@@ -1,0 +1,133 @@
+// The sheet of one's own hotkeys: what it lists for the program in front,
+// and how it comes and goes, from the library and from the agent's press.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include "agent_harness.h"
+#include "dialog_driver.h"
+
+namespace {
+
+const UINT CTRL_ALT = MOD_CONTROL | MOD_ALT;
+
+ActionRecord OnlyIn(UINT owner, const wchar_t* program) {
+    ActionRecord rule = {};
+    rule.owner = owner;
+    rule.kind = ACTION_PROGRAMS;
+    CopyBoundedText(rule.target, ACTION_PATH_CHARS, program);
+    return rule;
+}
+
+struct SheetRun {
+    MyHotkeysProc show;
+    HWND front;
+};
+
+DWORD WINAPI ShowSheet(void* parameter) {
+    SheetRun* run = static_cast<SheetRun*>(parameter);
+    run->show(run->front);
+    return 0;
+}
+
+HWND WaitForSheet() {
+    HWND sheet = nullptr;
+    WaitFor([&] {
+        sheet = FindWindowW(L"PendrixMyHotkeys", L"My Hotkeys - Pendrix");
+        return sheet && IsWindowVisible(sheet);
+    });
+    return sheet;
+}
+
+} // namespace
+
+TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
+    Install(Library::Real);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Sheet", CTRL_ALT, VK_F12));
+    actions.Append(CommandAction(0, 0x1A01));
+    hotkeys.Append(MakeHotkey(L"Probe only", CTRL_ALT, VK_F5));
+    actions.Append(OnlyIn(1, L"launch_probe"));
+    actions.Append(ProbeAction(1, log_, L"p"));
+    hotkeys.Append(MakeHotkey(L"Tests only", CTRL_ALT, VK_F6));
+    actions.Append(OnlyIn(2, L"config_tests.exe"));
+    ActionRecord type = {};
+    type.owner = 2;
+    type.kind = ACTION_TYPE_TEXT;
+    CopyBoundedText(type.target, ACTION_PATH_CHARS, L"Kind regards,\r\nAnn, and a long tail");
+    actions.Append(type);
+    hotkeys.Append(MakeHotkey(L"Off", CTRL_ALT, VK_F8, 0));
+    hotkeys.Append(MakeHotkey(L"Everywhere", CTRL_ALT, VK_F7));
+    actions.Append(CommandAction(4, 0x0C15));
+    WriteStore(hotkeys, actions);
+
+    // From the library, for the launch probe's window and for this program's.
+    LibraryUnderTest library;
+    SheetRun run = {reinterpret_cast<MyHotkeysProc>(reinterpret_cast<void*>(
+                        GetProcAddress(GetModuleHandleW(L"pendrixcfg.dll"), "MyHotkeys"))),
+                    nullptr};
+    ASSERT_NE(nullptr, run.show) << "the library exports MyHotkeys";
+    const std::wstring probe = TestProgramFolder() + L"launch_probe.exe";
+    std::wstring commandLine = L"\"" + probe + L"\" \"" + log_ + L"\" front 60000 window";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(probe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    HWND probeWindow = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (probeWindow = FindWindowW(L"PendrixLaunchProbe", L"front")); }));
+    FrontWindow own;
+    const struct {
+        HWND front;
+        std::vector<std::vector<std::wstring>> rows;
+    } cases[] = {
+        {probeWindow,
+         {{L"ALT + Ctrl + F5", L"Probe only", L"opens launch_probe.exe"},
+          {L"ALT + Ctrl + F12", L"Sheet", L"Show My Hotkeys"},
+          {L"ALT + Ctrl + F7", L"Everywhere", L"Center Window"}}},
+        {own.window(),
+         {{L"ALT + Ctrl + F6", L"Tests only", L"types: Kind regards, Ann, and a\x2026"},
+          {L"ALT + Ctrl + F12", L"Sheet", L"Show My Hotkeys"},
+          {L"ALT + Ctrl + F7", L"Everywhere", L"Center Window"}}},
+    };
+    for (const auto& c : cases) {
+        run.front = c.front;
+        HANDLE thread = CreateThread(nullptr, 0, ShowSheet, &run, 0, nullptr);
+        HWND sheet = WaitForSheet();
+        ASSERT_NE(nullptr, sheet);
+        EXPECT_NE(0, GetWindowLongW(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        HWND list = FindWindowExW(sheet, nullptr, WC_LISTVIEWW, nullptr);
+        std::vector<std::vector<std::wstring>> shown;
+        for (const ListRow& row : ReadList(list, 3))
+            shown.push_back(row.cells);
+        EXPECT_EQ(c.rows, shown);
+        // Typing filters; Esc closes.
+        SendMessageW(list, WM_CHAR, L'c', 0);
+        SendMessageW(list, WM_CHAR, L'e', 0);
+        SendMessageW(list, WM_CHAR, L'n', 0);
+        EXPECT_EQ(1, static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
+        PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000));
+        CloseHandle(thread);
+    }
+
+    // From the agent: the hotkey shows it, the same hotkey again closes it.
+    ASSERT_TRUE(Start());
+    SetForegroundWindow(own.window());
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == own.window(); }));
+    PressCombination(CTRL_ALT, VK_F12);
+    HWND sheet = WaitForSheet();
+    ASSERT_NE(nullptr, sheet);
+    PressCombination(CTRL_ALT, VK_F6);
+    PressCombination(CTRL_ALT, VK_F12);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); }));
+    EXPECT_TRUE(Alive());
+
+    PostMessageW(probeWindow, WM_CLOSE, 0, 0);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+}
