@@ -251,6 +251,112 @@ bool TypingTimes(void (*type)(), TypingTime* time) {
     return true;
 }
 
+// 500 hotkeys limited to this program, on combinations of their own.
+const UINT LIMITED_HOTKEYS = 500;
+const int SWITCHES = 11;
+
+void LimitedCombination(UINT n, UINT* modifiers, UINT* key) {
+    const UINT sets[] = {MOD_CONTROL | MOD_ALT | MOD_SHIFT,
+                         MOD_CONTROL | MOD_ALT | MOD_WIN,
+                         MOD_ALT | MOD_SHIFT | MOD_WIN,
+                         MOD_CONTROL | MOD_SHIFT | MOD_WIN,
+                         MOD_CONTROL | MOD_ALT | MOD_SHIFT | MOD_WIN,
+                         MOD_ALT | MOD_WIN,
+                         MOD_SHIFT | MOD_WIN};
+    // Letters, digits, F1 to F24, the numeric pad and four punctuation keys.
+    const UINT keys = 26 + 10 + 24 + 16 + 4;
+    const UINT k = n % keys;
+    *modifiers = sets[(n / keys) % ARRAYSIZE(sets)];
+    *key = k < 26   ? 'A' + k
+           : k < 36 ? '0' + (k - 26)
+           : k < 60 ? VK_F1 + (k - 36)
+           : k < 76 ? VK_NUMPAD0 + (k - 60)
+                    : VK_OEM_1 + (k - 76);
+}
+
+// Whether the agent holds a combination: this program cannot have it then.
+bool Held(UINT n) {
+    UINT modifiers = 0, key = 0;
+    LimitedCombination(n, &modifiers, &key);
+    if (!RegisterHotKey(nullptr, 0xBE00, modifiers, key))
+        return true;
+    UnregisterHotKey(nullptr, 0xBE00);
+    return false;
+}
+
+HWND g_front = nullptr;
+HWND g_frontEdit = nullptr;
+
+DWORD WINAPI RunFrontWindow(void*) {
+    g_front = CreateWindowExW(0, L"STATIC", L"Limited bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 30,
+                              30, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    g_frontEdit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, g_front,
+                                  nullptr, nullptr, nullptr);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // Asked from the bench's thread: in front, with the focus in the edit.
+        if (!message.hwnd && message.message == WM_APP) {
+            SetForegroundWindow(g_front);
+            SetFocus(g_frontEdit);
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+// Milliseconds until the last limited hotkey is held (or let go) after the
+// window in front changed; the agent registers them in order. Each look
+// waits for the agent's thread first, so the probe's own registration never
+// falls inside the agent's pass and takes a combination from it.
+double UntilRight(bool held) {
+    HWND agent = FindWindowW(L"PendrixOstrand", nullptr);
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    for (;;) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(agent, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+        QueryPerformanceCounter(&now);
+        const double ms =
+            (now.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+        if (Held(LIMITED_HOTKEYS - 1) == held || ms > 10000)
+            return ms;
+        Sleep(1);
+    }
+}
+
+void WriteLimitedStore(const wchar_t* program) {
+    RecordArray<HotkeyRecord> hotkeys;
+    RecordArray<ActionRecord> actions;
+    for (UINT n = 0; n < LIMITED_HOTKEYS; ++n) {
+        HotkeyRecord hotkey = {};
+        LimitedCombination(n, &hotkey.modifiers, &hotkey.virtualKey);
+        hotkey.enabled = 1;
+        hotkeys.Append(hotkey);
+        ActionRecord rule = {};
+        rule.owner = n;
+        rule.kind = ACTION_PROGRAMS;
+        CopyBoundedText(rule.target, ACTION_PATH_CHARS, program);
+        actions.Append(rule);
+    }
+    SHDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH);
+    store_detail::CreateStoreRootWithVersion();
+    SaveStore(hotkeys, actions);
+}
+
+double CpuMilliseconds(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(process, &created, &exited, &kernel, &user);
+    ULARGE_INTEGER k, u;
+    k.LowPart = kernel.dwLowDateTime;
+    k.HighPart = kernel.dwHighDateTime;
+    u.LowPart = user.dwLowDateTime;
+    u.HighPart = user.dwHighDateTime;
+    return (k.QuadPart + u.QuadPart) / 10000.0;
+}
+
 } // namespace
 
 int wmain() {
@@ -327,6 +433,43 @@ int wmain() {
     LARGE_INTEGER size = {};
     GetFileSizeEx(file, &size);
     CloseHandle(file);
+
+    // 500 hotkeys limited to this program: from a change of the window in
+    // front to the registrations being right, and the CPU time of a minute
+    // with nothing changing.
+    WriteLimitedStore(L"agent_bench.exe");
+    HANDLE frontThread = CreateThread(nullptr, 0, RunFrontWindow, nullptr, 0, nullptr);
+    for (int i = 0; i < 100 && !g_frontEdit; ++i)
+        Sleep(20);
+    Process limited, other;
+    double toHeld[SWITCHES], toFreed[SWITCHES];
+    int switches = 0;
+    double idleCpu = -1;
+    wchar_t otherArguments[512];
+    wsprintfW(otherArguments, L"\"%s\" other 300000 window", g_log);
+    HWND otherWindow = nullptr;
+    if (other.Start(probe, otherArguments))
+        otherWindow = FindWindowW(L"PendrixLaunchProbe", L"other");
+    if (otherWindow && limited.Start(installed, L"/background")) {
+        for (int i = 0; i < SWITCHES; ++i) {
+            // This program's window takes the focus: the agent takes the keys.
+            PostThreadMessageW(GetThreadId(frontThread), WM_APP, 0, 0);
+            toHeld[switches] = UntilRight(true);
+            // Another program's window in front: the agent lets them go.
+            SetForegroundWindow(otherWindow);
+            toFreed[switches++] = UntilRight(false);
+        }
+        const double before = CpuMilliseconds(limited.info.hProcess);
+        Sleep(60000);
+        idleCpu = CpuMilliseconds(limited.info.hProcess) - before;
+        limited.Stop(L"PendrixOstrand", WM_COMMAND, 32782);
+    }
+    if (otherWindow)
+        other.Stop(L"PendrixLaunchProbe", WM_CLOSE, 0);
+    PostMessageW(g_front, WM_CLOSE, 0, 0);
+    PostThreadMessageW(GetThreadId(frontThread), WM_QUIT, 0, 0);
+    WaitForSingleObject(frontThread, 5000);
+    CloseHandle(frontThread);
     SHDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH);
     DeleteFileW(g_log);
 
@@ -355,5 +498,14 @@ int wmain() {
            directTime.last / directTime.first);
     printf("the hotkey's last character, against a direct send's: %.2f\n",
            typingTime.last / directTime.last);
+    if (switches == 0) {
+        printf("limited hotkeys: the agent did not start\n");
+        return 1;
+    }
+    printf("%u hotkeys limited to this program, median of %d switches:\n", LIMITED_HOTKEYS,
+           switches);
+    printf("  its window in front, to all registered (ms):   %8.2f\n", Median(toHeld, switches));
+    printf("  another in front, to all let go (ms):          %8.2f\n", Median(toFreed, switches));
+    printf("  CPU time over a minute with no change (ms):     %8.1f\n", idleCpu);
     return 0;
 }
