@@ -1,18 +1,11 @@
 #include "program_switch.h"
 
+#include "program_rules.h"
+
 namespace {
 
 const wchar_t APP_PATHS[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 const UINT MAX_WINDOWS = 64;
-
-const wchar_t* FileNameOf(const wchar_t* path) {
-    const wchar_t* name = path;
-    for (const wchar_t* c = path; *c; ++c) {
-        if (*c == L'\\' || *c == L'/')
-            name = c + 1;
-    }
-    return name;
-}
 
 bool EndsWithExe(const wchar_t* name) {
     const int length = lstrlenW(name);
@@ -24,7 +17,7 @@ bool EndsWithExe(const wchar_t* name) {
 bool ResolveProgram(const wchar_t* target, wchar_t* program, DWORD chars) {
     wchar_t name[MAX_PATH];
     lstrcpynW(name, target, MAX_PATH);
-    const bool hasFolder = FileNameOf(name) != name;
+    const bool hasFolder = ProgramFileName(name) != name;
     if (!EndsWithExe(name)) {
         // "notepad": a program only where a "notepad.exe" is found.
         if (hasFolder || lstrlenW(name) + 4 >= MAX_PATH)
@@ -66,18 +59,10 @@ struct WindowSearch {
 };
 
 bool ShowsProgram(HWND window, const WindowSearch& search) {
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    if (!process)
-        return false;
     wchar_t image[MAX_PATH * 2];
-    DWORD chars = ARRAYSIZE(image);
-    const bool known = QueryFullProcessImageNameW(process, 0, image, &chars) != FALSE;
-    CloseHandle(process);
-    if (!known)
+    if (!ProgramOfWindow(window, image, ARRAYSIZE(image)))
         return false;
-    return lstrcmpiW(search.byName ? FileNameOf(image) : image, search.program) == 0;
+    return lstrcmpiW(search.byName ? ProgramFileName(image) : image, search.program) == 0;
 }
 
 // Windows a user switches to: visible, top-level, owned by nobody, not tool windows.
@@ -98,7 +83,7 @@ bool SwitchToRunningProgram(const wchar_t* target) {
     if (!ResolveProgram(target, program, ARRAYSIZE(program)))
         return false;
     WindowSearch search = {};
-    search.byName = FileNameOf(program) == program;
+    search.byName = ProgramFileName(program) == program;
     search.program = program;
     EnumWindows(NoteProgramWindow, reinterpret_cast<LPARAM>(&search));
     if (search.count == 0)

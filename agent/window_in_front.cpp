@@ -2,6 +2,7 @@
 
 #include "agent_state.h"
 #include "hotkey_runner.h"
+#include "program_rules.h"
 
 namespace {
 
@@ -49,14 +50,6 @@ bool ReadProgramInFront() {
     if (processId == g_agent.frontProcess && processId)
         return false;
     g_agent.frontProcess = processId;
-    g_agent.frontProgram[0] = L'\0';
-    HANDLE process =
-        processId ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId) : nullptr;
-    if (process) {
-        DWORD chars = FRONT_PROGRAM_CHARS;
-        if (!QueryFullProcessImageNameW(process, 0, g_agent.frontProgram, &chars))
-            g_agent.frontProgram[0] = L'\0';
-        CloseHandle(process);
-    }
+    ProgramOfProcess(processId, g_agent.frontProgram, FRONT_PROGRAM_CHARS);
     return true;
 }

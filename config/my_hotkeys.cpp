@@ -42,36 +42,13 @@ int Smaller(int a, int b) {
 // One sheet at a time, on the thread that shows it.
 Sheet* g_sheet = nullptr;
 
-const wchar_t* FileNameOf(const wchar_t* path) {
-    const wchar_t* name = path;
-    for (const wchar_t* c = path; *c; ++c) {
-        if (*c == L'\\' || *c == L'/')
-            name = c + 1;
-    }
-    return name;
-}
-
-void ProgramOf(HWND front, wchar_t* program, DWORD chars) {
-    program[0] = L'\0';
-    DWORD processId = 0;
-    if (front)
-        GetWindowThreadProcessId(GetAncestor(front, GA_ROOT), &processId);
-    HANDLE process =
-        processId ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId) : nullptr;
-    if (!process)
-        return;
-    if (!QueryFullProcessImageNameW(process, 0, program, &chars))
-        program[0] = L'\0';
-    CloseHandle(process);
-}
-
 // What an action does, in a few words.
 void DescribeAction(const ActionRecord& action, wchar_t* text, size_t chars) {
     wchar_t field[ACTION_PATH_CHARS];
     CopyBoundedText(field, ACTION_PATH_CHARS, action.target);
     switch (action.kind) {
     case ACTION_FILE_URL:
-        StringCchPrintfW(text, chars, L"opens %s", FileNameOf(field));
+        StringCchPrintfW(text, chars, L"opens %s", ProgramFileName(field));
         break;
     case ACTION_TYPE_TEXT: {
         // The start of the text, on one line: a line break shows as a blank.
@@ -299,8 +276,9 @@ void RunMyHotkeysSheet(HWND front) {
     Sheet sheet;
     if (LoadStore(nullptr, sheet.hotkeys, sheet.actions) != ERROR_SUCCESS)
         return;
-    ProgramOf(front, sheet.program, ARRAYSIZE(sheet.program));
-    sheet.programName = sheet.program[0] ? FileNameOf(sheet.program) : L"The program in front";
+    ProgramOfWindow(front ? GetAncestor(front, GA_ROOT) : nullptr, sheet.program,
+                    ARRAYSIZE(sheet.program));
+    sheet.programName = sheet.program[0] ? ProgramFileName(sheet.program) : L"The program in front";
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);

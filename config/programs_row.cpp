@@ -24,22 +24,10 @@ BOOL CALLBACK NoteRunningProgram(HWND window, LPARAM data) {
         (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) ||
         GetWindowTextLengthW(window) == 0)
         return TRUE;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    if (!process)
-        return TRUE;
     wchar_t path[MAX_PATH * 2];
-    DWORD chars = ARRAYSIZE(path);
-    const bool known = QueryFullProcessImageNameW(process, 0, path, &chars) != FALSE;
-    CloseHandle(process);
-    if (!known)
+    if (!ProgramOfWindow(window, path, ARRAYSIZE(path)))
         return TRUE;
-    const wchar_t* name = path;
-    for (const wchar_t* c = path; *c; ++c) {
-        if (*c == L'\\' || *c == L'/')
-            name = c + 1;
-    }
+    const wchar_t* name = ProgramFileName(path);
     for (UINT n = 0; n < offer->count; ++n) {
         if (lstrcmpiW(offer->names[n], name) == 0)
             return TRUE;

@@ -59,6 +59,35 @@ bool AnyEntryMeets(const wchar_t* entry, UINT length, const ActionRecord& other)
 
 } // namespace
 
+bool ProgramOfProcess(DWORD processId, wchar_t* path, DWORD chars) {
+    path[0] = L'\0';
+    HANDLE process =
+        processId ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId) : nullptr;
+    if (!process)
+        return false;
+    const bool known = QueryFullProcessImageNameW(process, 0, path, &chars) != FALSE;
+    CloseHandle(process);
+    if (!known)
+        path[0] = L'\0';
+    return known;
+}
+
+bool ProgramOfWindow(HWND window, wchar_t* path, DWORD chars) {
+    DWORD processId = 0;
+    if (window)
+        GetWindowThreadProcessId(window, &processId);
+    return ProgramOfProcess(processId, path, chars);
+}
+
+const wchar_t* ProgramFileName(const wchar_t* path) {
+    const wchar_t* name = path;
+    for (const wchar_t* c = path; *c; ++c) {
+        if (*c == L'\\' || *c == L'/')
+            name = c + 1;
+    }
+    return name;
+}
+
 bool RuleAdmitsProgram(const ActionRecord& rule, const wchar_t* programPath) {
     const UINT pathLength = static_cast<UINT>(lstrlenW(programPath));
     bool named = false;

@@ -6,6 +6,14 @@
 
 #include "records.h"
 
+// The full path of the program of a process; false, with an empty path,
+// when it cannot be read.
+bool ProgramOfProcess(DWORD processId, wchar_t* path, DWORD chars);
+// The same for the process of a window.
+bool ProgramOfWindow(HWND window, wchar_t* path, DWORD chars);
+// The file name at the end of a path.
+const wchar_t* ProgramFileName(const wchar_t* path);
+
 // The hotkey's programs record: the first of its kind among the actions it
 // owns, or -1 (it works everywhere).
 template <class Actions> int FindProgramRule(const Actions& actions, UINT hotkey) {

@@ -563,3 +563,20 @@ DWORD WINAPI FrontWindow::Run(void* parameter) {
     }
     return 0;
 }
+
+HWND StartProbeWindow(const std::wstring& log, const wchar_t* tag, PROCESS_INFORMATION* process) {
+    const std::wstring probe = TestProgramFolder() + L"launch_probe.exe";
+    std::wstring commandLine = L"\"" + probe + L"\" \"" + log + L"\" " + tag + L" 60000 window";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    *process = PROCESS_INFORMATION();
+    if (!CreateProcessW(probe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, process))
+        return nullptr;
+    HWND window = nullptr;
+    WaitFor([&] {
+        window = FindWindowW(L"PendrixLaunchProbe", tag);
+        return window && IsWindowVisible(window);
+    });
+    return window;
+}

@@ -99,6 +99,10 @@ struct ProbeRun {
 std::vector<ProbeRun> ReadProbeLog(const std::wstring& log);
 std::vector<ProbeRun> RunsOf(const std::vector<ProbeRun>& runs, const std::wstring& tag);
 
+// Starts launch_probe.exe with a window titled `tag` (living a minute) and
+// waits for it; nullptr when it did not show. Close it with WM_CLOSE.
+HWND StartProbeWindow(const std::wstring& log, const wchar_t* tag, PROCESS_INFORMATION* process);
+
 // A top-level window of the test's own with an edit control that has the
 // focus, as a program in front has; a thread of its own keeps it answering
 // until it is closed. The edit records the keys it is pressed with.

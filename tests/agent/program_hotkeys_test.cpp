@@ -66,18 +66,10 @@ TEST_F(AgentTest, HotkeysForChosenProgramsRunOnlyInTheirProgramsAndLeaveTheKeysT
     };
 
     // The probe's window in front.
-    const std::wstring probe = TestProgramFolder() + L"launch_probe.exe";
-    std::wstring commandLine = L"\"" + probe + L"\" \"" + log_ + L"\" window 60000 window";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(probe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
-    HWND probeWindow = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        probeWindow = FindWindowW(L"PendrixLaunchProbe", L"window");
-        return probeWindow && GetForegroundWindow() == probeWindow;
-    }));
+    HWND probeWindow = StartProbeWindow(log_, L"window", &process);
+    ASSERT_NE(nullptr, probeWindow);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == probeWindow; }));
     Sleep(300);
     PressCombination(CTRL_ALT, VK_F5);
     PressCombination(CTRL_ALT, VK_F6);

@@ -69,16 +69,9 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
                         GetProcAddress(GetModuleHandleW(L"pendrixcfg.dll"), "MyHotkeys"))),
                     nullptr};
     ASSERT_NE(nullptr, run.show) << "the library exports MyHotkeys";
-    const std::wstring probe = TestProgramFolder() + L"launch_probe.exe";
-    std::wstring commandLine = L"\"" + probe + L"\" \"" + log_ + L"\" front 60000 window";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(probe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
-    HWND probeWindow = nullptr;
-    ASSERT_TRUE(
-        WaitFor([&] { return (probeWindow = FindWindowW(L"PendrixLaunchProbe", L"front")); }));
+    HWND probeWindow = StartProbeWindow(log_, L"front", &process);
+    ASSERT_NE(nullptr, probeWindow);
     FrontWindow own;
     const struct {
         HWND front;
