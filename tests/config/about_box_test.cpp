@@ -213,7 +213,7 @@ TEST_F(AboutBox, WorksAgainAfterTheLibraryWasReleased) {
     EXPECT_TRUE(run.Ended(5000));
 }
 
-TEST(LibraryExports, ExactlyAboutDlgAndConfigureAtOrdinalsOneAndTwo) {
+TEST(LibraryExports, AboutDlgAndConfigureAtOrdinalsOneAndTwoAndMyHotkeysBesideThem) {
     HMODULE library = LoadLibraryExW((TestProgramFolder() + L"pendrixcfg.dll").c_str(), nullptr,
                                      DONT_RESOLVE_DLL_REFERENCES);
     ASSERT_NE(nullptr, library);
@@ -222,11 +222,13 @@ TEST(LibraryExports, ExactlyAboutDlgAndConfigureAtOrdinalsOneAndTwo) {
         base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     auto* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(
         base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
-    EXPECT_EQ(2u, exports->NumberOfNames);
-    EXPECT_EQ(2u, exports->NumberOfFunctions);
+    EXPECT_EQ(3u, exports->NumberOfNames);
+    EXPECT_EQ(3u, exports->NumberOfFunctions);
     EXPECT_EQ(GetProcAddress(library, "AboutDlg"), GetProcAddress(library, MAKEINTRESOURCEA(1)));
     EXPECT_EQ(GetProcAddress(library, "Configure"), GetProcAddress(library, MAKEINTRESOURCEA(2)));
+    EXPECT_EQ(GetProcAddress(library, "MyHotkeys"), GetProcAddress(library, MAKEINTRESOURCEA(3)));
     EXPECT_NE(nullptr, GetProcAddress(library, "Configure"));
+    EXPECT_NE(nullptr, GetProcAddress(library, "MyHotkeys"));
     FreeLibrary(library);
 
     DWORD ignored = 0;
