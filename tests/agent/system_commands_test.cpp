@@ -200,7 +200,7 @@ TEST_F(SystemCommands, ShellPromptsCarryTheirTextAndFlagsWithoutPrivilege) {
 TEST_F(SystemCommands, CodesNoTableListsDoNothing) {
     for (UINT code : {0x0u,    0xFFFFFFFFu, 0x0A00u, 0x0A0Du, 0x0B00u, 0x0B03u, 0x0B0Au, 0x0C03u,
                       0x0D00u, 0x0E01u,     0x0E0Au, 0x0E0Fu, 0x0E17u, 0x0E19u, 0x0E23u, 0x0E24u,
-                      0x0E33u, 0x0F05u,     0x1A01u, 0x1B11u, 0x1C12u, 0x1D00u}) {
+                      0x0E33u, 0x0F05u,     0x1A02u, 0x1B11u, 0x1C12u, 0x1D00u}) {
         EXPECT_TRUE(Run(code, MAKELPARAM(MOD_CONTROL, 'B')).empty()) << std::hex << code;
     }
     EXPECT_TRUE(g_sendInputCalls.empty());
