@@ -85,8 +85,15 @@ class Tool : public AgentTest {
         startup.hStdError = err;
         const std::wstring program = TestProgramFolder() + L"pendrix.exe";
         std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-        CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                       nullptr, installFolder_.c_str(), &startup, &started.process);
+        // Wine now and then fails to start a program at all: once more then.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                               CREATE_NO_WINDOW, nullptr, installFolder_.c_str(), &startup,
+                               &started.process))
+                break;
+            printf("pendrix.exe did not start (error %lu); once more\n", GetLastError());
+            Sleep(200);
+        }
         CloseHandle(out);
         CloseHandle(err);
         return started;
