@@ -23,6 +23,21 @@ int ScaleToDpi(int pixels, UINT dpi) {
     return MulDiv(pixels, static_cast<int>(dpi), static_cast<int>(BASE_DPI));
 }
 
+HFONT CreateMessageFont(UINT dpi) {
+    // SystemParametersInfoForDpi, like GetDpiForWindow, is looked up.
+    typedef BOOL(WINAPI * ForDpiProc)(UINT, UINT, void*, UINT, UINT);
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    ForDpiProc forDpi = user ? reinterpret_cast<ForDpiProc>(reinterpret_cast<void*>(
+                                   GetProcAddress(user, "SystemParametersInfoForDpi")))
+                             : nullptr;
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    const BOOL read =
+        forDpi ? forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)
+               : SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    return read ? CreateFontIndirectW(&metrics.lfMessageFont) : nullptr;
+}
+
 void ArrangeTabOrder(HWND dialog, const int* ids, size_t count) {
     HWND previous = HWND_TOP;
     for (size_t i = 0; i < count; ++i) {

@@ -12,6 +12,8 @@ const UINT BASE_DPI = 96;
 UINT DialogDpi(HWND dialog);
 // A size given for 96 DPI, at `dpi`.
 int ScaleToDpi(int pixels, UINT dpi);
+// The font Windows uses for message boxes, at `dpi`; the caller deletes it.
+HFONT CreateMessageFont(UINT dpi);
 
 // Puts the controls with these ids first in the tab order, in this order;
 // the others follow as the template has them.

@@ -177,12 +177,7 @@ void FillRows(Sheet& sheet) {
 
 // Sized to its rows within the work area of the monitor of the window that
 // was in front, and centred there.
-void PlaceSheet(Sheet& sheet, HWND front) {
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(front ? front : sheet.window, MONITOR_DEFAULTTOPRIMARY),
-                    &monitor);
-    const RECT& work = monitor.rcWork;
+void PlaceSheet(Sheet& sheet, const RECT& work) {
     const UINT dpi = DialogDpi(sheet.window);
     const int margin = ScaleToDpi(6, dpi);
     const int filterHeight = ScaleToDpi(20, dpi);
@@ -290,22 +285,33 @@ void RunMyHotkeysSheet(HWND front) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = MY_HOTKEYS_CLASS;
     RegisterClassExW(&wc);
-    sheet.window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MY_HOTKEYS_CLASS,
-                                   L"My Hotkeys - Pendrix", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0,
-                                   0, 100, 100, nullptr, nullptr, g_libraryInstance, nullptr);
+    // Made on the monitor of the window that was in front, so that it has
+    // that monitor's DPI from the start.
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(front, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT work = monitor.rcWork;
+    sheet.window =
+        CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MY_HOTKEYS_CLASS, L"My Hotkeys - Pendrix",
+                        WS_POPUP | WS_CAPTION | WS_SYSMENU, work.left, work.top, 100, 100, nullptr,
+                        nullptr, g_libraryInstance, nullptr);
+    HFONT font = nullptr;
     if (sheet.window) {
         g_sheet = &sheet;
         sheet.filterLine = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                            sheet.window, nullptr, g_libraryInstance, nullptr);
-        SendMessageW(sheet.filterLine, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
         sheet.list = CreateList(sheet.window);
+        font = CreateMessageFont(DialogDpi(sheet.window));
+        const WPARAM shownFont =
+            reinterpret_cast<WPARAM>(font ? font : GetStockObject(DEFAULT_GUI_FONT));
+        SendMessageW(sheet.filterLine, WM_SETFONT, shownFont, FALSE);
+        SendMessageW(sheet.list, WM_SETFONT, shownFont, FALSE);
         sheet.listProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(sheet.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListProc)));
         AddGroup(sheet.list, GROUP_PROGRAM, sheet.programName);
         AddGroup(sheet.list, GROUP_EVERY, L"Every program");
         FillRows(sheet);
-        PlaceSheet(sheet, front);
+        PlaceSheet(sheet, work);
         ShowWindow(sheet.window, SW_SHOWNORMAL);
         SetForegroundWindow(sheet.window);
         SetFocus(sheet.list);
@@ -316,5 +322,7 @@ void RunMyHotkeysSheet(HWND front) {
         }
         g_sheet = nullptr;
     }
+    if (font)
+        DeleteObject(font);
     UnregisterClassW(MY_HOTKEYS_CLASS, g_libraryInstance);
 }

@@ -41,6 +41,27 @@ const ActionRecord* RuleOf(UINT hotkey) {
     return rule < 0 ? nullptr : &ActionAt(static_cast<UINT>(rule));
 }
 
+// Adds a chosen program to the entries, unless it is there already; one
+// that does not fit whole is not added in part.
+void AddProgramEntry(HWND editor, const wchar_t* name) {
+    ActionRecord typed = {}; // read as "only in": does it name the program?
+    GetDlgItemTextW(editor, IDC_PROGRAMS_EDIT, typed.target, ACTION_PATH_CHARS);
+    if (!RuleAdmitsProgram(typed, name)) {
+        wchar_t entries[ACTION_PATH_CHARS + MAX_PATH];
+        StringCchCopyW(entries, ARRAYSIZE(entries), typed.target);
+        if (entries[0])
+            StringCchCatW(entries, ARRAYSIZE(entries), L"; ");
+        StringCchCatW(entries, ARRAYSIZE(entries), name);
+        if (lstrlenW(entries) >= static_cast<int>(ACTION_PATH_CHARS)) {
+            MessageBeep(MB_ICONWARNING);
+            return;
+        }
+        SetDlgItemTextW(editor, IDC_PROGRAMS_EDIT, entries);
+    }
+    if (SendDlgItemMessageW(editor, IDC_PROGRAMS_MODE, CB_GETCURSEL, 0, 0) == 0)
+        SendDlgItemMessageW(editor, IDC_PROGRAMS_MODE, CB_SETCURSEL, 1, 0);
+}
+
 } // namespace
 
 void InitProgramsRow(HWND editor, int hotkey) {
@@ -131,17 +152,8 @@ void OfferRunningPrograms(HWND editor) {
     const UINT chosen = static_cast<UINT>(TrackPopupMenu(
         menu, TPM_RETURNCMD | TPM_RIGHTALIGN, button.right, button.bottom, 0, editor, nullptr));
     DestroyMenu(menu);
-    if (chosen >= FIRST_OFFER_ID && chosen < FIRST_OFFER_ID + offer->count) {
-        wchar_t entries[ACTION_PATH_CHARS + MAX_PATH] = {};
-        GetDlgItemTextW(editor, IDC_PROGRAMS_EDIT, entries, ACTION_PATH_CHARS);
-        if (entries[0])
-            StringCchCatW(entries, ARRAYSIZE(entries), L"; ");
-        StringCchCatW(entries, ARRAYSIZE(entries), offer->names[chosen - FIRST_OFFER_ID]);
-        entries[ACTION_PATH_CHARS - 1] = L'\0';
-        SetDlgItemTextW(editor, IDC_PROGRAMS_EDIT, entries);
-        if (SendDlgItemMessageW(editor, IDC_PROGRAMS_MODE, CB_GETCURSEL, 0, 0) == 0)
-            SendDlgItemMessageW(editor, IDC_PROGRAMS_MODE, CB_SETCURSEL, 1, 0);
-    }
+    if (chosen >= FIRST_OFFER_ID && chosen < FIRST_OFFER_ID + offer->count)
+        AddProgramEntry(editor, offer->names[chosen - FIRST_OFFER_ID]);
     HeapFree(GetProcessHeap(), 0, offer);
 }
 

@@ -48,6 +48,15 @@ ActionRecord CommandAction(UINT owner, UINT code) {
     return action;
 }
 
+ActionRecord ProgramsAction(UINT owner, UINT mode, const wchar_t* entries) {
+    ActionRecord rule = {};
+    rule.owner = owner;
+    rule.kind = ACTION_PROGRAMS;
+    rule.commandCode = mode;
+    CopyBoundedText(rule.target, ACTION_PATH_CHARS, entries);
+    return rule;
+}
+
 void WriteStore(const Hotkeys& hotkeys, const Actions& actions) {
     SHDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH);
     ASSERT_TRUE(store_detail::CreateStoreRootWithVersion());

@@ -46,6 +46,8 @@ ActionRecord ProbeAction(UINT owner, const std::wstring& log, const wchar_t* tag
                          DWORD lifetime = 0, const std::wstring& startIn = L"",
                          const std::wstring& extra = L"");
 ActionRecord CommandAction(UINT owner, UINT code);
+// A programs record: `mode` PROGRAMS_ONLY_IN or PROGRAMS_NOT_IN.
+ActionRecord ProgramsAction(UINT owner, UINT mode, const wchar_t* entries);
 
 // Writes a current store holding exactly these records.
 void WriteStore(const Hotkeys& hotkeys, const Actions& actions);

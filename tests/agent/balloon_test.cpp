@@ -130,3 +130,35 @@ TEST_F(AgentTest, NoBalloonWhenAllRegisterOrAfterAReloadTheDialogAskedFor) {
     EXPECT_EQ(0, StoredHotkeys()[2].enabled);
     EXPECT_EQ(nullptr, WaitForBalloon(4000).window) << "the dialog shows it in its list";
 }
+
+TEST_F(AgentTest, AHotkeyRefusedWhenItsProgramComesToTheFrontIsToldAndStaysStoredOn) {
+    Install(Library::None);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Probe notes", CTRL_ALT, VK_F9));
+    actions.Append(ProgramsAction(0, PROGRAMS_ONLY_IN, L"launch_probe"));
+    actions.Append(ProbeAction(0, log_, L"notes"));
+    WriteStore(hotkeys, actions);
+    // Started with the test's own window in front: the hotkey waits for its
+    // program, and its keys are free until another program takes them.
+    FrontWindow front;
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.window(); }));
+    ASSERT_TRUE(Start());
+    HeldCombinations taken(CTRL_ALT, {VK_F9});
+    ASSERT_TRUE(taken.held());
+
+    PROCESS_INFORMATION process = {};
+    HWND probeWindow = StartProbeWindow(log_, L"window", &process);
+    ASSERT_NE(nullptr, probeWindow);
+    Balloon balloon = WaitForBalloon(8000);
+    ASSERT_NE(nullptr, balloon.window) << "no balloon appeared";
+    EXPECT_EQ(L"This hotkey does not work in the program in front: another program uses its "
+              L"keys:\nProbe notes (ALT + Ctrl + F9)",
+              balloon.text);
+    EXPECT_EQ(1, StoredHotkeys()[0].enabled) << "a refusal met later leaves the store";
+    PostMessageW(probeWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    EXPECT_TRUE(Alive());
+}

@@ -12,15 +12,6 @@ namespace {
 
 const UINT CTRL_ALT = MOD_CONTROL | MOD_ALT;
 
-ActionRecord Programs(UINT owner, UINT mode, const wchar_t* entries) {
-    ActionRecord rule = {};
-    rule.owner = owner;
-    rule.kind = ACTION_PROGRAMS;
-    rule.commandCode = mode;
-    CopyBoundedText(rule.target, ACTION_PATH_CHARS, entries);
-    return rule;
-}
-
 } // namespace
 
 TEST_F(AgentTest, HotkeysForChosenProgramsRunOnlyInTheirProgramsAndLeaveTheKeysToOthers) {
@@ -42,7 +33,7 @@ TEST_F(AgentTest, HotkeysForChosenProgramsRunOnlyInTheirProgramsAndLeaveTheKeysT
     for (UINT n = 0; n < ARRAYSIZE(rows); ++n) {
         hotkeys.Append(MakeHotkey(rows[n].tag, CTRL_ALT, rows[n].key));
         if (rows[n].mode >= 0)
-            actions.Append(Programs(n, static_cast<UINT>(rows[n].mode), rows[n].entries));
+            actions.Append(ProgramsAction(n, static_cast<UINT>(rows[n].mode), rows[n].entries));
         actions.Append(ProbeAction(n, log_, rows[n].tag));
     }
     WriteStore(hotkeys, actions);

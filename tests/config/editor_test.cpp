@@ -32,6 +32,19 @@ HWND WaitForOwnedDialog(HWND owner, const wchar_t* caption) {
 void Click(HWND dialog, int id) {
     PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
+HWND ShownPopupMenu() {
+    HWND menu = nullptr;
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32768", nullptr)) != nullptr;) {
+        if (IsWindowVisible(w))
+            menu = w;
+    }
+    return menu;
+}
+HWND WaitForPopupMenu() {
+    HWND menu = nullptr;
+    WaitFor([&] { return (menu = ShownPopupMenu()) != nullptr; });
+    return menu;
+}
 void SetText(HWND dialog, int id, const std::wstring& text) {
     SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
@@ -355,14 +368,8 @@ TEST_F(Editors, AddActionOpensItsMenuAtTheButtonsTopRightCorner) {
     Open();
     ClickListRow(HotkeyView(), 1);
     Click(main_, 1013);
-    HWND menu = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32768", nullptr)) != nullptr;) {
-            if (IsWindowVisible(w))
-                menu = w;
-        }
-        return menu != nullptr;
-    }));
+    HWND menu = WaitForPopupMenu();
+    ASSERT_NE(nullptr, menu);
     RECT button, popup;
     GetWindowRect(GetDlgItem(main_, 1013), &button);
     GetWindowRect(menu, &popup);
@@ -633,6 +640,20 @@ TEST_F(Editors, AHotkeyForChosenProgramsSharesItsKeysOnlyWhereNoProgramHasBoth) 
     editor = OpenHotkeyEditor(1017);
     ASSERT_NE(nullptr, editor);
     SetText(editor, 1005, L"Word");
+    // "Running..." offers the programs showing a window (this one among
+    // them); the one chosen is named once, however often it is chosen.
+    for (int time = 0; time < 2; ++time) {
+        Click(editor, 1011);
+        ASSERT_NE(nullptr, WaitForPopupMenu());
+        SetForegroundWindow(editor);
+        TapKeys({VK_DOWN, VK_RETURN});
+        ASSERT_TRUE(WaitFor([&] { return !WindowText(GetDlgItem(editor, 1010)).empty(); }));
+        ASSERT_TRUE(WaitFor([&] { return ShownPopupMenu() == nullptr; }));
+    }
+    const std::wstring offered = WindowText(GetDlgItem(editor, 1010));
+    EXPECT_EQ(1, Selection(editor, 1009)) << "a program chosen means \"Only in\"";
+    EXPECT_EQ(L".exe", offered.substr(offered.size() - 4)) << offered.c_str();
+    EXPECT_EQ(std::wstring::npos, offered.find(L';')) << offered.c_str();
     Select(editor, 1009, 1);
     SetText(editor, 1010, L" NOTEPAD.exe ");
     HWND picker = OpenPicker(editor);

@@ -12,14 +12,6 @@ namespace {
 
 const UINT CTRL_ALT = MOD_CONTROL | MOD_ALT;
 
-ActionRecord OnlyIn(UINT owner, const wchar_t* program) {
-    ActionRecord rule = {};
-    rule.owner = owner;
-    rule.kind = ACTION_PROGRAMS;
-    CopyBoundedText(rule.target, ACTION_PATH_CHARS, program);
-    return rule;
-}
-
 struct SheetRun {
     MyHotkeysProc show;
     HWND front;
@@ -49,10 +41,10 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
     hotkeys.Append(MakeHotkey(L"Sheet", CTRL_ALT, VK_F12));
     actions.Append(CommandAction(0, 0x1A01));
     hotkeys.Append(MakeHotkey(L"Probe only", CTRL_ALT, VK_F5));
-    actions.Append(OnlyIn(1, L"launch_probe"));
+    actions.Append(ProgramsAction(1, PROGRAMS_ONLY_IN, L"launch_probe"));
     actions.Append(ProbeAction(1, log_, L"p"));
     hotkeys.Append(MakeHotkey(L"Tests only", CTRL_ALT, VK_F6));
-    actions.Append(OnlyIn(2, L"config_tests.exe"));
+    actions.Append(ProgramsAction(2, PROGRAMS_ONLY_IN, L"config_tests.exe"));
     ActionRecord type = {};
     type.owner = 2;
     type.kind = ACTION_TYPE_TEXT;
