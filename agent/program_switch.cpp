@@ -35,14 +35,27 @@ bool ResolveProgram(const wchar_t* target, wchar_t* program, DWORD chars) {
         HKEY key;
         if (RegOpenKeyExW(hive, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
             continue;
-        DWORD bytes = (chars - 1) * sizeof(wchar_t);
+        wchar_t stored[MAX_PATH * 2];
+        DWORD bytes = sizeof stored - sizeof(wchar_t);
         DWORD type = 0;
-        const LONG result = RegQueryValueExW(key, nullptr, nullptr, &type,
-                                             reinterpret_cast<BYTE*>(program), &bytes);
+        const LONG result =
+            RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(stored), &bytes);
         RegCloseKey(key);
-        if (result == ERROR_SUCCESS && type == REG_SZ && bytes >= sizeof(wchar_t)) {
-            program[bytes / sizeof(wchar_t)] = L'\0';
-            return true;
+        if (result == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) &&
+            bytes >= sizeof(wchar_t)) {
+            stored[bytes / sizeof(wchar_t)] = L'\0';
+            // Installers write the path quoted or with variables now and then.
+            wchar_t* path = stored;
+            if (path[0] == L'"') {
+                ++path;
+                for (wchar_t* c = path; *c; ++c) {
+                    if (*c == L'"')
+                        *c = L'\0';
+                }
+            }
+            const DWORD made = ExpandEnvironmentStringsW(path, program, chars);
+            if (made > 0 && made <= chars)
+                return true;
         }
     }
     if (SearchPathW(nullptr, name, nullptr, chars, program, nullptr) > 0)

@@ -75,6 +75,18 @@ TEST_F(AgentTest, SwitchToItBringsTheRunningProgramAndStartStatesReachIt) {
     ActionRecord large = ProbeAction(2, log_, L"large");
     large.commandCode = OPEN_WINDOW_MAXIMIZED;
     actions.Append(large);
+    // A name the shell finds through App Paths, where the path is quoted.
+    hotkeys.Append(MakeHotkey(L"By name", CTRL_ALT, VK_F8));
+    ActionRecord byName = ProbeAction(3, log_, L"byname");
+    byName.commandCode = OPEN_SWITCH_IF_RUNNING;
+    CopyBoundedText(byName.target, ACTION_PATH_CHARS, L"pendrix-probe-alias.exe");
+    actions.Append(byName);
+    const wchar_t* const aliasKey =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\pendrix-probe-alias.exe";
+    const std::wstring quoted = L"\"" + std::wstring(editor.target) + L"\"";
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetKeyValueW(HKEY_CURRENT_USER, aliasKey, nullptr, REG_SZ, quoted.c_str(),
+                              static_cast<DWORD>((quoted.size() + 1) * sizeof(wchar_t))));
     WriteStore(hotkeys, actions);
     ASSERT_TRUE(Start());
 
@@ -97,9 +109,18 @@ TEST_F(AgentTest, SwitchToItBringsTheRunningProgramAndStartStatesReachIt) {
         ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.window(); }));
         PressCombination(CTRL_ALT, VK_F6);
         EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == probe && !IsIconic(probe); }));
+        ShowWindow(probe, SW_MINIMIZE);
+        SetForegroundWindow(front.window());
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.window(); }));
+        PressCombination(CTRL_ALT, VK_F8);
+        EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == probe && !IsIconic(probe); }))
+            << "found by its name";
         Sleep(300);
-        EXPECT_EQ(1u, RunsOf(ReadProbeLog(log_), L"editor").size()) << "started once";
+        const std::vector<ProbeRun> runs = ReadProbeLog(log_);
+        EXPECT_EQ(1u, RunsOf(runs, L"editor").size()) << "started once";
+        EXPECT_EQ(0u, RunsOf(runs, L"byname").size());
     }
+    RegDeleteTreeW(HKEY_CURRENT_USER, aliasKey);
     PostMessageW(probe, WM_CLOSE, 0, 0);
     EXPECT_TRUE(WaitFor([&] { return RunsOf(ReadProbeLog(log_), L"editor")[0].ended != 0; }));
 

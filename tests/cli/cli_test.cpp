@@ -636,7 +636,7 @@ std::vector<std::wstring> StoredTitles() {
 struct Reloader {
     HWND agent;
     volatile LONG stop;
-    LONG reloads;
+    volatile LONG reloads;
 };
 
 // Asks the agent to reload, over and over, as other dialogs and tools do.
@@ -645,7 +645,7 @@ DWORD WINAPI KeepReloading(void* parameter) {
     while (!reloader->stop) {
         DWORD_PTR answer = 0;
         SendMessageTimeoutW(reloader->agent, AGENT_RELOAD, 0, 0, SMTO_ABORTIFHUNG, 60000, &answer);
-        ++reloader->reloads;
+        InterlockedIncrement(&reloader->reloads);
     }
     return 0;
 }
@@ -668,6 +668,10 @@ TEST_F(Tool, ImportsCrossingTheAgentsReloadsAndTwoMergesAtOnceLoseNothing) {
         const std::wstring tag = round % 2 ? L"B " : L"A ";
         ToolRun run = Pendrix(L"import " + Quoted(round % 2 ? L"b.json" : L"a.json"));
         EXPECT_EQ(0u, run.exitCode) << run.Err().c_str();
+        // A reload that was in flight during the import ends with its save:
+        // the list is read once that has happened.
+        const LONG reloadsSoFar = reloader.reloads;
+        WaitFor([&] { return reloader.reloads >= reloadsSoFar + 2; }, 30000);
         const std::vector<std::wstring> titles = StoredTitles();
         const bool whole = titles.size() == 250 &&
                            std::all_of(titles.begin(), titles.end(), [&](const std::wstring& t) {
