@@ -139,7 +139,10 @@ start_audio_server() {
 }
 
 stop_wine_session() {
-    [ -n "${WINE_SESSION_KEEPALIVE:-}" ] && kill "$WINE_SESSION_KEEPALIVE" 2>/dev/null
+    # Under "set -e" a failed kill of what has ended already must not end the caller.
+    if [ -n "${WINE_SESSION_KEEPALIVE:-}" ]; then
+        kill "$WINE_SESSION_KEEPALIVE" 2>/dev/null || true
+    fi
     wineserver -k >/dev/null 2>&1 </dev/null || true
     if [ -n "${WINE_SESSION_AUDIO:-}" ]; then
         XDG_RUNTIME_DIR="$WINE_SESSION_AUDIO" pulseaudio --kill >/dev/null 2>&1 </dev/null || true
