@@ -2,6 +2,7 @@
 // and how it comes and goes, from the library and from the agent's press.
 #include <windows.h>
 #include <commctrl.h>
+#include <stdlib.h>
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,8 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
     actions.Append(CommandAction(4, 0x0C15));
     WriteStore(hotkeys, actions);
 
+    const char* expected = getenv("PENDRIX_EXPECT_DPI");
+    const UINT expectedDpi = expected ? static_cast<UINT>(atoi(expected)) : 96;
     // From the library, for the launch probe's window and for this program's.
     LibraryUnderTest library;
     SheetRun run = {reinterpret_cast<MyHotkeysProc>(reinterpret_cast<void*>(
@@ -85,6 +88,13 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
         ASSERT_NE(nullptr, sheet);
         EXPECT_NE(0, GetWindowLongW(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST);
         HWND list = FindWindowExW(sheet, nullptr, WC_LISTVIEWW, nullptr);
+        // Scaled for the display, and whole within its work area.
+        EXPECT_NEAR(MulDiv(170, expectedDpi, 96), SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0), 1);
+        RECT placed, work;
+        GetWindowRect(sheet, &placed);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        EXPECT_TRUE(placed.left >= work.left && placed.top >= work.top &&
+                    placed.right <= work.right && placed.bottom <= work.bottom);
         std::vector<std::vector<std::wstring>> shown;
         for (const ListRow& row : ReadList(list, 3))
             shown.push_back(row.cells);
