@@ -42,13 +42,22 @@ int Smaller(int a, int b) {
 // One sheet at a time, on the thread that shows it.
 Sheet* g_sheet = nullptr;
 
+// "https://…", "mailto:…": a scheme of two or more letters, unlike a drive.
+bool IsUrl(const wchar_t* target) {
+    UINT at = 0;
+    while ((target[at] >= L'a' && target[at] <= L'z') || (target[at] >= L'A' && target[at] <= L'Z'))
+        ++at;
+    return at >= 2 && target[at] == L':';
+}
+
 // What an action does, in a few words.
 void DescribeAction(const ActionRecord& action, wchar_t* text, size_t chars) {
     wchar_t field[ACTION_PATH_CHARS];
     CopyBoundedText(field, ACTION_PATH_CHARS, action.target);
     switch (action.kind) {
     case ACTION_FILE_URL:
-        StringCchPrintfW(text, chars, L"opens %s", ProgramFileName(field));
+        // A program or document by its file name; a web address whole.
+        StringCchPrintfW(text, chars, L"opens %s", IsUrl(field) ? field : ProgramFileName(field));
         break;
     case ACTION_TYPE_TEXT: {
         // The start of the text, on one line: a line break shows as a blank.

@@ -54,6 +54,10 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
     hotkeys.Append(MakeHotkey(L"Off", CTRL_ALT, VK_F8, 0));
     hotkeys.Append(MakeHotkey(L"Everywhere", CTRL_ALT, VK_F7));
     actions.Append(CommandAction(4, 0x0C15));
+    ActionRecord site = {};
+    site.owner = 4;
+    CopyBoundedText(site.target, ACTION_PATH_CHARS, L"https://example.org/a/b");
+    actions.Append(site);
     WriteStore(hotkeys, actions);
 
     const char* expected = getenv("PENDRIX_EXPECT_DPI");
@@ -75,11 +79,11 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
         {probeWindow,
          {{L"ALT + Ctrl + F5", L"Probe only", L"opens launch_probe.exe"},
           {L"ALT + Ctrl + F12", L"Sheet", L"Show My Hotkeys"},
-          {L"ALT + Ctrl + F7", L"Everywhere", L"Center Window"}}},
+          {L"ALT + Ctrl + F7", L"Everywhere", L"Center Window; opens https://example.org/a/b"}}},
         {own.window(),
          {{L"ALT + Ctrl + F6", L"Tests only", L"types: Kind regards, Ann, and a\x2026"},
           {L"ALT + Ctrl + F12", L"Sheet", L"Show My Hotkeys"},
-          {L"ALT + Ctrl + F7", L"Everywhere", L"Center Window"}}},
+          {L"ALT + Ctrl + F7", L"Everywhere", L"Center Window; opens https://example.org/a/b"}}},
     };
     for (const auto& c : cases) {
         run.front = c.front;
