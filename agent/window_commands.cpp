@@ -37,11 +37,15 @@ void ToggleAlwaysOnTop(HWND window) {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 }
 
-RECT WorkAreaOf(HMONITOR monitor) {
+MONITORINFO InfoOf(HMONITOR monitor) {
     MONITORINFO info = {};
     info.cbSize = sizeof info;
     GetMonitorInfoW(monitor, &info);
-    return info.rcWork;
+    return info;
+}
+
+RECT WorkAreaOf(HMONITOR monitor) {
+    return InfoOf(monitor).rcWork;
 }
 
 struct MonitorWalk {
@@ -62,8 +66,16 @@ BOOL CALLBACK NoteMonitor(HMONITOR monitor, HDC, RECT*, LPARAM data) {
     return TRUE;
 }
 
+// A placement's rectangles are in workspace coordinates: from the corner of
+// the work area of the monitor they lie on, not of the screen.
+void ShiftByWorkArea(RECT* rect, const MONITORINFO& monitor, int direction) {
+    OffsetRect(rect, direction * (monitor.rcWork.left - monitor.rcMonitor.left),
+               direction * (monitor.rcWork.top - monitor.rcMonitor.top));
+}
+
 // Same size, same place relative to the work area, on the monitor after
-// this one (the first after the last); a maximized window is maximized there.
+// this one (the first after the last); a maximized or minimized window keeps
+// its state, with its restored place moved.
 void MoveToNextMonitor(HWND window) {
     MonitorWalk walk = {};
     walk.current = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
@@ -71,39 +83,28 @@ void MoveToNextMonitor(HWND window) {
     HMONITOR target = walk.next ? walk.next : walk.first;
     if (!target || target == walk.current)
         return;
-    const RECT from = WorkAreaOf(walk.current);
-    const RECT to = WorkAreaOf(target);
+    const MONITORINFO from = InfoOf(walk.current);
+    const MONITORINFO to = InfoOf(target);
+    if (!IsZoomed(window) && !IsIconic(window)) {
+        RECT rect;
+        if (!GetWindowRect(window, &rect))
+            return;
+        const RECT moved = PlaceOnOtherWorkArea(rect, from.rcWork, to.rcWork);
+        // Async: a program that does not answer must not hold the worker.
+        SetWindowPos(window, nullptr, moved.left, moved.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+        return;
+    }
     WINDOWPLACEMENT placement = {};
     placement.length = sizeof placement;
     if (!GetWindowPlacement(window, &placement))
         return;
-    // The normal place is kept in workspace coordinates, which start at the
-    // primary monitor's work area: on screen it moves by the distance between
-    // the work areas, and stays within the new one.
-    MONITORINFO primary = {};
-    primary.cbSize = sizeof primary;
-    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary);
-    const LONG workspaceX = primary.rcWork.left - primary.rcMonitor.left;
-    const LONG workspaceY = primary.rcWork.top - primary.rcMonitor.top;
-    RECT& normal = placement.rcNormalPosition;
-    const LONG width = normal.right - normal.left;
-    const LONG height = normal.bottom - normal.top;
-    LONG left = normal.left + workspaceX - from.left + to.left;
-    LONG top = normal.top + workspaceY - from.top + to.top;
-    if (left + width > to.right)
-        left = to.right - width;
-    if (top + height > to.bottom)
-        top = to.bottom - height;
-    if (left < to.left)
-        left = to.left;
-    if (top < to.top)
-        top = to.top;
-    left -= workspaceX;
-    top -= workspaceY;
-    normal.left = left;
-    normal.top = top;
-    normal.right = left + width;
-    normal.bottom = top + height;
+    RECT normal = placement.rcNormalPosition;
+    ShiftByWorkArea(&normal, from, 1);
+    normal = PlaceOnOtherWorkArea(normal, from.rcWork, to.rcWork);
+    ShiftByWorkArea(&normal, to, -1);
+    placement.rcNormalPosition = normal;
+    placement.flags = WPF_ASYNCWINDOWPLACEMENT;
     if (IsZoomed(window)) {
         // Restored where it goes, then maximized there.
         placement.showCmd = SW_SHOWNORMAL;
@@ -111,7 +112,7 @@ void MoveToNextMonitor(HWND window) {
         ShowWindowAsync(window, SW_MAXIMIZE);
         return;
     }
-    placement.showCmd = IsIconic(window) ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE;
+    placement.showCmd = SW_SHOWMINNOACTIVE;
     SetWindowPlacement(window, &placement);
 }
 
@@ -130,6 +131,24 @@ void Center(HWND window) {
 }
 
 } // namespace
+
+RECT PlaceOnOtherWorkArea(const RECT& rect, const RECT& from, const RECT& to) {
+    const LONG width = rect.right - rect.left;
+    const LONG height = rect.bottom - rect.top;
+    LONG left = rect.left - from.left + to.left;
+    LONG top = rect.top - from.top + to.top;
+    // Kept within the new work area where it fits; its top left shows where not.
+    if (left + width > to.right)
+        left = to.right - width;
+    if (top + height > to.bottom)
+        top = to.bottom - height;
+    if (left < to.left)
+        left = to.left;
+    if (top < to.top)
+        top = to.top;
+    const RECT placed = {left, top, left + width, top + height};
+    return placed;
+}
 
 bool RunWindowCommand(UINT commandCode) {
     if (commandCode < ALWAYS_ON_TOP || commandCode > CENTER)

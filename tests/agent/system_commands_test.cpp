@@ -12,6 +12,7 @@
 #include "import_patch.h"
 #include "session_calls.h"
 #include "system_commands.h"
+#include "window_commands.h"
 
 namespace {
 
@@ -308,4 +309,26 @@ TEST(ShutdownPrivilege, IsEnabledForRealAndLeavesNoHandleBehind) {
         EXPECT_TRUE(EnableShutdownPrivilege());
     ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
     EXPECT_EQ(before, after) << "the token is closed every time";
+}
+
+// Wine shows one monitor, so the move to the next is checked where it is
+// worked out: the same size and place relative to the work area, kept within
+// the new one.
+TEST(NextMonitor, AWindowKeepsItsSizeAndPlaceWithinTheOtherWorkArea) {
+    const RECT primary = {0, 0, 1920, 1040};  // taskbar below
+    const RECT right = {1980, 0, 3840, 1080}; // taskbar on its left
+    const RECT small = {-1280, 0, 0, 680};    // to the left, smaller
+    const struct {
+        RECT window, from, to, expected;
+    } cases[] = {
+        {{100, 50, 900, 650}, primary, right, {2080, 50, 2880, 650}},
+        {{1000, 400, 1800, 900}, primary, small, {-800, 180, 0, 680}},
+        {{10, 10, 1510, 910}, primary, small, {-1280, 0, 220, 900}},
+        {{-1000, 100, -500, 400}, small, primary, {280, 100, 780, 400}},
+    };
+    for (const auto& c : cases) {
+        const RECT placed = PlaceOnOtherWorkArea(c.window, c.from, c.to);
+        EXPECT_TRUE(EqualRect(&c.expected, &placed))
+            << placed.left << "," << placed.top << "," << placed.right << "," << placed.bottom;
+    }
 }
