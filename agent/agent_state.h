@@ -21,10 +21,11 @@ const UINT AgentComeBackMessage = WM_APP + 0x102;
 
 // What the agent keeps of each hotkey beside its record.
 struct HotkeyState {
-    int rule;         // position of its programs record in the action array, or -1
-    BYTE registered;  // registered with the window system now
-    BYTE wanted;      // to be registered with the program in front
-    BYTE refusalSaid; // a refusal met since the last load has been told
+    int rule;          // position of its programs record in the action array, or -1
+    BYTE registered;   // registered with the window system now
+    BYTE wanted;       // to be registered with the program in front
+    BYTE refusalSaid;  // a refusal met since the last load has been told
+    BYTE steppedAside; // its keys are being typed: kept unregistered until then
 };
 
 const UINT FRONT_PROGRAM_CHARS = 2 * MAX_PATH;

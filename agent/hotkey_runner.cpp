@@ -188,7 +188,7 @@ void DecideWanted() {
         HotkeyState& state = states.At(i);
         const bool limited = state.rule >= 0;
         state.wanted =
-            hotkeys.At(i).enabled == 1 &&
+            hotkeys.At(i).enabled == 1 && !state.steppedAside &&
             (!limited || RuleAdmitsProgram(g_agent.actions.At(static_cast<UINT>(state.rule)),
                                            g_agent.frontProgram));
         anyLimited = anyLimited || (limited && state.wanted);
@@ -252,7 +252,7 @@ void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused) {
         refused = &ignored;
     *refused = RefusedHotkeys();
     states.Clear();
-    const HotkeyState fresh = {-1, 0, 0, 0};
+    const HotkeyState fresh = {-1, 0, 0, 0, 0};
     for (UINT i = 0; i < hotkeys.Count(); ++i)
         states.Append(fresh);
     bool anyLimited = false;
@@ -287,8 +287,12 @@ bool RegisterHotkeys(HWND window, int index) {
     if (!RegisterHotKey(window, HotkeyIdBase + index, hotkey.modifiers, hotkey.virtualKey))
         return false;
     hotkey.enabled = 1;
-    if (static_cast<UINT>(index) < g_agent.states.Count())
+    if (static_cast<UINT>(index) < g_agent.states.Count()) {
         g_agent.states.At(static_cast<UINT>(index)).registered = 1;
+        // Accepted by the system; a hotkey for chosen programs then holds its
+        // keys only while one of them is in front.
+        UpdateProgramHotkeys(window, nullptr);
+    }
     return true;
 }
 
@@ -308,10 +312,18 @@ bool UnregisterHotkeys(HWND window, int index) {
     HotkeyRecord& hotkey = hotkeys.At(static_cast<UINT>(index));
     if (hotkey.enabled != 1)
         return false;
-    BOOL unregistered = UnregisterHotKey(window, HotkeyIdBase + index);
+    if (static_cast<UINT>(index) >= g_agent.states.Count()) {
+        hotkey.enabled = 0;
+        return UnregisterHotKey(window, HotkeyIdBase + index) != FALSE;
+    }
+    // One waiting for its program holds no keys to give back; one that
+    // stepped aside for it comes back.
+    HotkeyState& state = g_agent.states.At(static_cast<UINT>(index));
+    const BOOL unregistered =
+        state.registered ? UnregisterHotKey(window, HotkeyIdBase + index) : TRUE;
+    state.registered = 0;
     hotkey.enabled = 0;
-    if (static_cast<UINT>(index) < g_agent.states.Count())
-        g_agent.states.At(static_cast<UINT>(index)).registered = 0;
+    UpdateProgramHotkeys(window, nullptr);
     return unregistered != FALSE;
 }
 
@@ -354,8 +366,11 @@ LRESULT StepHotkeyAside(HWND window, UINT modifiers, UINT key) {
             continue;
         if (!Registered(i) || !UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i)))
             return 0;
-        if (i < g_agent.states.Count())
+        if (i < g_agent.states.Count()) {
             g_agent.states.At(i).registered = 0;
+            // A change of the window in front meanwhile must not bring it back.
+            g_agent.states.At(i).steppedAside = 1;
+        }
         // Which reload's hotkey it was: after another, the reload registered it.
         return static_cast<LRESULT>((static_cast<ULONGLONG>(g_agent.registrations) << 32) |
                                     (i + 1));
@@ -366,8 +381,12 @@ LRESULT StepHotkeyAside(HWND window, UINT modifiers, UINT key) {
 void BringHotkeyBack(HWND window, LPARAM token) {
     // After another reload, that reload registered it.
     const UINT registrations = static_cast<UINT>(static_cast<ULONGLONG>(token) >> 32);
-    if (registrations == g_agent.registrations)
-        UpdateProgramHotkeys(window, nullptr);
+    const UINT index = static_cast<UINT>(token & 0xFFFFFFFF) - 1;
+    if (registrations != g_agent.registrations)
+        return;
+    if (index < g_agent.states.Count())
+        g_agent.states.At(index).steppedAside = 0;
+    UpdateProgramHotkeys(window, nullptr);
 }
 
 void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter) {

@@ -14,6 +14,7 @@
 #include "hotkey_runner.h"
 #include "import_patch.h"
 #include "tray.h"
+#include "window_in_front.h"
 #include "test_registry.h"
 
 namespace {
@@ -98,6 +99,24 @@ TEST_F(HotkeyRegistration, OneIndexRegistersAndUnregistersAndKeepsTheByteInStep)
     // Enabled in the array but never registered: the call fails, the byte clears.
     EXPECT_FALSE(UnregisterHotkeys(window_, 0));
     EXPECT_EQ(0, Enabled(0));
+}
+
+TEST_F(HotkeyRegistration, OneIndexKeepsAHotkeyForChosenProgramsToThem) {
+    // Hotkey 1 works only in a program that is not in front.
+    ActionRecord rule = {};
+    rule.owner = 1;
+    rule.kind = ACTION_PROGRAMS;
+    CopyBoundedText(rule.target, ACTION_PATH_CHARS, L"not-running-anywhere.exe");
+    g_agent.actions.Append(rule);
+    RegisterHotkeys(window_, ALL_HOTKEYS);
+    EXPECT_TRUE(RegisterHotkeys(window_, 1)) << "the system accepts its keys";
+    EXPECT_EQ(1, Enabled(1));
+    EXPECT_FALSE(Taken(VK_F6)) << "its keys stay free while its program is not in front";
+    EXPECT_TRUE(UnregisterHotkeys(window_, 1)) << "nothing to give back is no failure";
+    EXPECT_EQ(0, Enabled(1));
+    UnregisterHotkeys(window_, ALL_HOTKEYS);
+    FollowWindowInFront(false);
+    g_agent.actions.Clear();
 }
 
 TEST_F(HotkeyRegistration, RegisteringAllTellsWhichEnabledHotkeysWereRefused) {

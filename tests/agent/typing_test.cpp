@@ -36,6 +36,14 @@ TEST_F(AgentTest, AHotkeyTypesItsTextIntoTheProgramInFront) {
                     L"{ctrl+a}");
     actions.Append(type);
     actions.Append(ProbeAction(1, log_, L"own"));
+    // A text that waits, then types the agent's own combination; a hotkey
+    // for the probe, so that the agent follows the window in front.
+    hotkeys.Append(MakeHotkey(L"Typed later", CTRL_ALT, VK_F9));
+    type.owner = 2;
+    CopyBoundedText(type.target, ACTION_PATH_CHARS, L"{Sleep 2500}{Ctrl + Alt + F11}done");
+    actions.Append(type);
+    hotkeys.Append(MakeHotkey(L"In the probe", CTRL_ALT, VK_F4));
+    actions.Append(ProgramsAction(3, PROGRAMS_ONLY_IN, L"launch_probe"));
     WriteStore(hotkeys, actions);
     ASSERT_TRUE(Start());
 
@@ -56,6 +64,25 @@ TEST_F(AgentTest, AHotkeyTypesItsTextIntoTheProgramInFront) {
     // The hotkey that stepped aside works again.
     PressCombination(CTRL_ALT, VK_F11);
     EXPECT_TRUE(WaitFor([&] { return RunsOf(ReadProbeLog(log_), L"own").size() == 1; }));
+
+    // Another program comes to the front while a text waits to be typed:
+    // the hotkey whose keys it types stays aside until the typing is done.
+    PressCombination(CTRL_ALT, VK_F9);
+    PROCESS_INFORMATION process = {};
+    HWND probeWindow = StartProbeWindow(log_, L"window", &process);
+    ASSERT_NE(nullptr, probeWindow);
+    HWND probeEdit = FindWindowExW(probeWindow, nullptr, L"EDIT", nullptr);
+    EXPECT_TRUE(WaitFor([&] {
+        wchar_t typed[16] = {};
+        SendMessageW(probeEdit, WM_GETTEXT, ARRAYSIZE(typed), reinterpret_cast<LPARAM>(typed));
+        return lstrcmpW(typed, L"done") == 0;
+    }));
+    Sleep(300);
+    EXPECT_EQ(1u, RunsOf(ReadProbeLog(log_), L"own").size()) << "typed, not run";
+    PostMessageW(probeWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
     EXPECT_TRUE(Alive());
 }
 
