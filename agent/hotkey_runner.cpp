@@ -361,31 +361,38 @@ int PressedHotkey(int index, UINT hotkeyParameter) {
 
 LRESULT StepHotkeyAside(HWND window, UINT modifiers, UINT key) {
     const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
-    for (UINT i = 0; i < hotkeys.Count(); ++i) {
+    RecordArray<HotkeyState>& states = g_agent.states;
+    int first = -1;
+    // Every hotkey on these keys, registered now or waiting for its program:
+    // a change of the window in front meanwhile must not bring one back.
+    for (UINT i = 0; i < hotkeys.Count() && i < states.Count(); ++i) {
         if (!HasCombination(hotkeys.At(i), modifiers & HOTKEY_MODIFIERS, key))
             continue;
-        if (!Registered(i) || !UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i)))
-            return 0;
-        if (i < g_agent.states.Count()) {
-            g_agent.states.At(i).registered = 0;
-            // A change of the window in front meanwhile must not bring it back.
-            g_agent.states.At(i).steppedAside = 1;
-        }
-        // Which reload's hotkey it was: after another, the reload registered it.
-        return static_cast<LRESULT>((static_cast<ULONGLONG>(g_agent.registrations) << 32) |
-                                    (i + 1));
+        HotkeyState& state = states.At(i);
+        if (state.registered && !UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i)))
+            continue;
+        state.registered = 0;
+        state.steppedAside = 1;
+        if (first < 0)
+            first = static_cast<int>(i);
     }
-    return 0;
+    if (first < 0)
+        return 0;
+    // Which reload's hotkeys they were: after another, the reload registered them.
+    return static_cast<LRESULT>((static_cast<ULONGLONG>(g_agent.registrations) << 32) |
+                                static_cast<UINT>(first + 1));
 }
 
 void BringHotkeyBack(HWND window, LPARAM token) {
-    // After another reload, that reload registered it.
     const UINT registrations = static_cast<UINT>(static_cast<ULONGLONG>(token) >> 32);
     const UINT index = static_cast<UINT>(token & 0xFFFFFFFF) - 1;
-    if (registrations != g_agent.registrations)
+    const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
+    if (registrations != g_agent.registrations || index >= hotkeys.Count())
         return;
-    if (index < g_agent.states.Count())
-        g_agent.states.At(index).steppedAside = 0;
+    for (UINT i = 0; i < hotkeys.Count() && i < g_agent.states.Count(); ++i) {
+        if (SameCombination(hotkeys.At(i), hotkeys.At(index)))
+            g_agent.states.At(i).steppedAside = 0;
+    }
     UpdateProgramHotkeys(window, nullptr);
 }
 

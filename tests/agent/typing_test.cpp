@@ -40,10 +40,12 @@ TEST_F(AgentTest, AHotkeyTypesItsTextIntoTheProgramInFront) {
     // for the probe, so that the agent follows the window in front.
     hotkeys.Append(MakeHotkey(L"Typed later", CTRL_ALT, VK_F9));
     type.owner = 2;
-    CopyBoundedText(type.target, ACTION_PATH_CHARS, L"{Sleep 2500}{Ctrl + Alt + F11}done");
+    CopyBoundedText(type.target, ACTION_PATH_CHARS,
+                    L"{Sleep 2500}{Ctrl + Alt + F11}{Ctrl + Alt + F3}done");
     actions.Append(type);
-    hotkeys.Append(MakeHotkey(L"In the probe", CTRL_ALT, VK_F4));
+    hotkeys.Append(MakeHotkey(L"In the probe", CTRL_ALT, VK_F3));
     actions.Append(ProgramsAction(3, PROGRAMS_ONLY_IN, L"launch_probe"));
+    actions.Append(ProbeAction(3, log_, L"inprobe"));
     WriteStore(hotkeys, actions);
     ASSERT_TRUE(Start());
 
@@ -66,7 +68,8 @@ TEST_F(AgentTest, AHotkeyTypesItsTextIntoTheProgramInFront) {
     EXPECT_TRUE(WaitFor([&] { return RunsOf(ReadProbeLog(log_), L"own").size() == 1; }));
 
     // Another program comes to the front while a text waits to be typed:
-    // the hotkey whose keys it types stays aside until the typing is done.
+    // the hotkeys whose keys it types, that program's own among them, stay
+    // aside until the typing is done.
     PressCombination(CTRL_ALT, VK_F9);
     PROCESS_INFORMATION process = {};
     HWND probeWindow = StartProbeWindow(log_, L"window", &process);
@@ -79,6 +82,7 @@ TEST_F(AgentTest, AHotkeyTypesItsTextIntoTheProgramInFront) {
     }));
     Sleep(300);
     EXPECT_EQ(1u, RunsOf(ReadProbeLog(log_), L"own").size()) << "typed, not run";
+    EXPECT_TRUE(RunsOf(ReadProbeLog(log_), L"inprobe").empty()) << "nor the probe's own";
     PostMessageW(probeWindow, WM_CLOSE, 0, 0);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
     CloseHandle(process.hProcess);
