@@ -589,3 +589,11 @@ HWND StartProbeWindow(const std::wstring& log, const wchar_t* tag, PROCESS_INFOR
     });
     return window;
 }
+
+bool CloseProbeWindow(HWND window, PROCESS_INFORMATION* process) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    const bool ended = WaitForSingleObject(process->hProcess, 10000) == WAIT_OBJECT_0;
+    CloseHandle(process->hProcess);
+    CloseHandle(process->hThread);
+    return ended;
+}

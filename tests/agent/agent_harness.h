@@ -104,6 +104,9 @@ std::vector<ProbeRun> RunsOf(const std::vector<ProbeRun>& runs, const std::wstri
 // Starts launch_probe.exe with a window titled `tag` (living a minute) and
 // waits for it; nullptr when it did not show. Close it with WM_CLOSE.
 HWND StartProbeWindow(const std::wstring& log, const wchar_t* tag, PROCESS_INFORMATION* process);
+// Closes the probe's window and waits for its process to end; false when it
+// did not end within ten seconds.
+bool CloseProbeWindow(HWND window, PROCESS_INFORMATION* process);
 
 // A top-level window of the test's own with an edit control that has the
 // focus, as a program in front has; a thread of its own keeps it answering

@@ -156,9 +156,6 @@ TEST_F(AgentTest, AHotkeyRefusedWhenItsProgramComesToTheFrontIsToldAndStaysStore
               L"keys:\nProbe notes (ALT + Ctrl + F9)",
               balloon.text);
     EXPECT_EQ(1, StoredHotkeys()[0].enabled) << "a refusal met later leaves the store";
-    PostMessageW(probeWindow, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    EXPECT_TRUE(CloseProbeWindow(probeWindow, &process));
     EXPECT_TRUE(Alive());
 }

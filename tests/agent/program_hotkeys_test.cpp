@@ -88,10 +88,7 @@ TEST_F(AgentTest, HotkeysForChosenProgramsRunOnlyInTheirProgramsAndLeaveTheKeysT
     Sleep(300);
     PressCombination(CTRL_ALT, VK_F5);
     expectRuns({2, 1, 1, 1, 1});
-    PostMessageW(probeWindow, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    EXPECT_TRUE(CloseProbeWindow(probeWindow, &process));
     EXPECT_TRUE(Alive());
     EXPECT_EQ(5u, StoredHotkeys().size());
 }

@@ -83,10 +83,7 @@ TEST_F(AgentTest, AHotkeyTypesItsTextIntoTheProgramInFront) {
     Sleep(300);
     EXPECT_EQ(1u, RunsOf(ReadProbeLog(log_), L"own").size()) << "typed, not run";
     EXPECT_TRUE(RunsOf(ReadProbeLog(log_), L"inprobe").empty()) << "nor the probe's own";
-    PostMessageW(probeWindow, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    EXPECT_TRUE(CloseProbeWindow(probeWindow, &process));
     EXPECT_TRUE(Alive());
 }
 

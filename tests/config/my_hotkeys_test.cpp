@@ -125,8 +125,5 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); }));
     EXPECT_TRUE(Alive());
 
-    PostMessageW(probeWindow, WM_CLOSE, 0, 0);
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    EXPECT_TRUE(CloseProbeWindow(probeWindow, &process));
 }
