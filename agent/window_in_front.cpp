@@ -2,6 +2,7 @@
 
 #include "agent_state.h"
 #include "hotkey_runner.h"
+#include "library_exports.h"
 #include "program_rules.h"
 
 namespace {
@@ -43,10 +44,16 @@ bool ReadProgramInFront() {
         front = GetAncestor(front, GA_ROOT);
     if (front == g_agent.frontWindow && front)
         return false;
-    g_agent.frontWindow = front;
     DWORD processId = 0;
     if (front)
         GetWindowThreadProcessId(front, &processId);
+    // The sheet of one's hotkeys lies over the program it lists: that program
+    // stays in front for the hotkeys, so its own hotkey closes the sheet.
+    wchar_t className[24];
+    if (processId == GetCurrentProcessId() && GetClassNameW(front, className, 24) &&
+        lstrcmpW(className, MY_HOTKEYS_CLASS) == 0)
+        return false;
+    g_agent.frontWindow = front;
     if (processId == g_agent.frontProcess && processId)
         return false;
     g_agent.frontProcess = processId;

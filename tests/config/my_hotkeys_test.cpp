@@ -58,6 +58,9 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
     site.owner = 4;
     CopyBoundedText(site.target, ACTION_PATH_CHARS, L"https://example.org/a/b");
     actions.Append(site);
+    hotkeys.Append(MakeHotkey(L"Sheet here", CTRL_ALT, VK_F11));
+    actions.Append(ProgramsAction(5, PROGRAMS_ONLY_IN, L"config_tests"));
+    actions.Append(CommandAction(5, 0x1A01));
     WriteStore(hotkeys, actions);
 
     const char* expected = getenv("PENDRIX_EXPECT_DPI");
@@ -82,6 +85,7 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
           {L"ALT + Ctrl + F7", L"Everywhere", L"Center Window; opens https://example.org/a/b"}}},
         {own.window(),
          {{L"ALT + Ctrl + F6", L"Tests only", L"types: Kind regards, Ann, and a\x2026"},
+          {L"ALT + Ctrl + F11", L"Sheet here", L"Show My Hotkeys"},
           {L"ALT + Ctrl + F12", L"Sheet", L"Show My Hotkeys"},
           {L"ALT + Ctrl + F7", L"Everywhere", L"Center Window; opens https://example.org/a/b"}}},
     };
@@ -120,8 +124,15 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
     PressCombination(CTRL_ALT, VK_F12);
     HWND sheet = WaitForSheet();
     ASSERT_NE(nullptr, sheet);
-    PressCombination(CTRL_ALT, VK_F6);
     PressCombination(CTRL_ALT, VK_F12);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); }));
+    // One limited to this program too: the sheet over it leaves it in front.
+    SetForegroundWindow(own.window());
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == own.window(); }));
+    PressCombination(CTRL_ALT, VK_F11);
+    sheet = WaitForSheet();
+    ASSERT_NE(nullptr, sheet);
+    PressCombination(CTRL_ALT, VK_F11);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); }));
     EXPECT_TRUE(Alive());
 
