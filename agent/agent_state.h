@@ -14,19 +14,22 @@
 const UINT TrayCallbackMessage = 0x0071;
 
 // From a worker that is about to type one of the agent's own combinations
-// (wParam modifiers, lParam key): that hotkey steps aside and the answer is
-// a token for AgentComeBackMessage (its lParam), or 0 when none has them.
+// (wParam modifiers, lParam key): the hotkeys on them step aside and the
+// answer is a token for AgentComeBackMessage (its lParam), or 0 when none
+// has them.
 const UINT AgentStepAsideMessage = WM_APP + 0x101;
 const UINT AgentComeBackMessage = WM_APP + 0x102;
 
 // What the agent keeps of each hotkey beside its record.
 struct HotkeyState {
-    int rule;          // position of its programs record in the action array, or -1
-    BYTE registered;   // registered with the window system now
-    BYTE wanted;       // to be registered with the program in front
-    BYTE refusalSaid;  // a refusal met since the last load has been told
-    BYTE steppedAside; // its keys are being typed: kept unregistered until then
+    int rule;         // position of its programs record in the action array, or -1
+    BYTE registered;  // registered with the window system now
+    BYTE wanted;      // to be registered with the program in front
+    BYTE refusalSaid; // a refusal met since the last load has been told
 };
+
+// Combinations being typed, once for each worker typing them.
+const UINT MAX_TYPED_COMBINATIONS = 64;
 
 const UINT FRONT_PROGRAM_CHARS = 2 * MAX_PATH;
 
@@ -45,7 +48,10 @@ struct AgentState {
     bool reloadPending = false;    // another was asked for meanwhile
     bool starting = false;         // inside window creation
     RefusedHotkeys startupRefused; // what registrations refused while starting
-    UINT registrations = 0;        // counts the reloads, so a token names one
+    // The hotkeys on these stay unregistered, across reloads, until every
+    // worker typing them has finished.
+    LPARAM typed[MAX_TYPED_COMBINATIONS] = {};
+    UINT typedCount = 0;
     RecordArray<HotkeyRecord> hotkeys;
     RecordArray<ActionRecord> actions;
     RecordArray<HotkeyState> states; // one per hotkey, built at each load

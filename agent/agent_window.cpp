@@ -43,7 +43,6 @@ bool ReloadUnderLock(HWND window) {
         return false;
     }
     UnregisterHotkeys(window, ALL_HOTKEYS);
-    ++g_agent.registrations;
     g_agent.hotkeys.Clear();
     g_agent.actions.Clear();
     const LONG loaded = LoadStore(window, g_agent.hotkeys, g_agent.actions);

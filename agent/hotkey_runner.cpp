@@ -178,6 +178,15 @@ void NoteRefusal(RefusedHotkeys* refused, UINT position) {
     ++refused->count;
 }
 
+bool BeingTyped(const HotkeyRecord& hotkey) {
+    const LPARAM combination = TypedCombination(hotkey.modifiers, hotkey.virtualKey);
+    for (UINT n = 0; n < g_agent.typedCount; ++n) {
+        if (g_agent.typed[n] == combination)
+            return true;
+    }
+    return false;
+}
+
 // Which enabled hotkeys work with the program in front; an unlimited one
 // steps aside while a limited one with its combination works there.
 void DecideWanted() {
@@ -188,7 +197,7 @@ void DecideWanted() {
         HotkeyState& state = states.At(i);
         const bool limited = state.rule >= 0;
         state.wanted =
-            hotkeys.At(i).enabled == 1 && !state.steppedAside &&
+            hotkeys.At(i).enabled == 1 && !BeingTyped(hotkeys.At(i)) &&
             (!limited || RuleAdmitsProgram(g_agent.actions.At(static_cast<UINT>(state.rule)),
                                            g_agent.frontProgram));
         anyLimited = anyLimited || (limited && state.wanted);
@@ -252,7 +261,7 @@ void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused) {
         refused = &ignored;
     *refused = RefusedHotkeys();
     states.Clear();
-    const HotkeyState fresh = {-1, 0, 0, 0, 0};
+    const HotkeyState fresh = {-1, 0, 0, 0};
     for (UINT i = 0; i < hotkeys.Count(); ++i)
         states.Append(fresh);
     bool anyLimited = false;
@@ -361,39 +370,27 @@ int PressedHotkey(int index, UINT hotkeyParameter) {
 
 LRESULT StepHotkeyAside(HWND window, UINT modifiers, UINT key) {
     const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
-    RecordArray<HotkeyState>& states = g_agent.states;
-    int first = -1;
-    // Every hotkey on these keys, registered now or waiting for its program:
-    // a change of the window in front meanwhile must not bring one back.
-    for (UINT i = 0; i < hotkeys.Count() && i < states.Count(); ++i) {
-        if (!HasCombination(hotkeys.At(i), modifiers & HOTKEY_MODIFIERS, key))
-            continue;
-        HotkeyState& state = states.At(i);
-        if (state.registered && !UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i)))
-            continue;
-        state.registered = 0;
-        state.steppedAside = 1;
-        if (first < 0)
-            first = static_cast<int>(i);
-    }
-    if (first < 0)
+    bool any = false;
+    for (UINT i = 0; i < hotkeys.Count(); ++i)
+        any = any || HasCombination(hotkeys.At(i), modifiers & HOTKEY_MODIFIERS, key);
+    if (!any || g_agent.typedCount == MAX_TYPED_COMBINATIONS)
         return 0;
-    // Which reload's hotkeys they were: after another, the reload registered them.
-    return static_cast<LRESULT>((static_cast<ULONGLONG>(g_agent.registrations) << 32) |
-                                static_cast<UINT>(first + 1));
+    // Every hotkey on these keys, registered now or waiting for its program:
+    // a change of the window in front or a reload meanwhile keeps them aside.
+    const LPARAM combination = TypedCombination(modifiers, key);
+    g_agent.typed[g_agent.typedCount++] = combination;
+    UpdateProgramHotkeys(window, nullptr);
+    return combination;
 }
 
 void BringHotkeyBack(HWND window, LPARAM token) {
-    const UINT registrations = static_cast<UINT>(static_cast<ULONGLONG>(token) >> 32);
-    const UINT index = static_cast<UINT>(token & 0xFFFFFFFF) - 1;
-    const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
-    if (registrations != g_agent.registrations || index >= hotkeys.Count())
+    for (UINT n = 0; n < g_agent.typedCount; ++n) {
+        if (g_agent.typed[n] != token)
+            continue;
+        g_agent.typed[n] = g_agent.typed[--g_agent.typedCount];
+        UpdateProgramHotkeys(window, nullptr);
         return;
-    for (UINT i = 0; i < hotkeys.Count() && i < g_agent.states.Count(); ++i) {
-        if (SameCombination(hotkeys.At(i), hotkeys.At(index)))
-            g_agent.states.At(i).steppedAside = 0;
     }
-    UpdateProgramHotkeys(window, nullptr);
 }
 
 void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter) {

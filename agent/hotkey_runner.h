@@ -35,6 +35,10 @@ bool UnregisterHotkeys(HWND window, int index);
 
 // A hotkey whose combination a typing action types steps aside while it
 // types, so the keys reach the program in front instead of running it.
+// The token names the combination.
+inline LPARAM TypedCombination(UINT modifiers, UINT key) {
+    return static_cast<LPARAM>(((modifiers & HOTKEY_MODIFIERS) << 16) | (key & 0xFFFF));
+}
 LRESULT StepHotkeyAside(HWND window, UINT modifiers, UINT key);
 void BringHotkeyBack(HWND window, LPARAM token);
 

@@ -97,6 +97,13 @@ void StepAside(HWND agentWindow, const wchar_t* text, UINT length, SteppedAside*
             return;
         if (piece.kind != TYPED_KEY || aside->count == MAX_STEPPED_ASIDE)
             continue;
+        // Once for each combination, however often the text presses it.
+        const LPARAM combination = TypedCombination(piece.modifiers, piece.virtualKey);
+        bool asked = false;
+        for (UINT n = 0; n < aside->count; ++n)
+            asked = asked || aside->tokens[n] == combination;
+        if (asked)
+            continue;
         DWORD_PTR token = 0;
         if (SendMessageTimeoutW(agentWindow, AgentStepAsideMessage, piece.modifiers,
                                 piece.virtualKey, SMTO_ABORTIFHUNG, STEP_ASIDE_WAIT_MS, &token) &&
@@ -105,10 +112,11 @@ void StepAside(HWND agentWindow, const wchar_t* text, UINT length, SteppedAside*
     }
 }
 
+// Posted, not sent: a busy agent thread takes them back when it is free,
+// and none is lost to a timeout (that would keep the keys aside for good).
 void ComeBack(HWND agentWindow, const SteppedAside& aside) {
     for (UINT n = 0; n < aside.count; ++n)
-        SendMessageTimeoutW(agentWindow, AgentComeBackMessage, 0, aside.tokens[n], SMTO_ABORTIFHUNG,
-                            STEP_ASIDE_WAIT_MS, nullptr);
+        PostMessageW(agentWindow, AgentComeBackMessage, 0, aside.tokens[n]);
 }
 
 // Sends a batch; a batch the system cut short must not leave a modifier down.

@@ -67,13 +67,14 @@ TEST_F(AgentTest, AHotkeyTypesItsTextIntoTheProgramInFront) {
     PressCombination(CTRL_ALT, VK_F11);
     EXPECT_TRUE(WaitFor([&] { return RunsOf(ReadProbeLog(log_), L"own").size() == 1; }));
 
-    // Another program comes to the front while a text waits to be typed:
-    // the hotkeys whose keys it types, that program's own among them, stay
-    // aside until the typing is done.
+    // Another program comes to the front, and another writer's change is
+    // reloaded, while a text waits to be typed: the hotkeys whose keys it
+    // types, that program's own among them, stay aside until it is done.
     PressCombination(CTRL_ALT, VK_F9);
     PROCESS_INFORMATION process = {};
     HWND probeWindow = StartProbeWindow(log_, L"window", &process);
     ASSERT_NE(nullptr, probeWindow);
+    EXPECT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
     HWND probeEdit = FindWindowExW(probeWindow, nullptr, L"EDIT", nullptr);
     EXPECT_TRUE(WaitFor([&] {
         wchar_t typed[16] = {};
