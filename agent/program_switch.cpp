@@ -109,8 +109,9 @@ bool SwitchToRunningProgram(const wchar_t* target) {
         if (search.found[n] == front)
             chosen = search.found[search.count - 1];
     }
+    // Asked, not waited for: a program that hangs does not hold the hotkey.
     if (IsIconic(chosen))
-        ShowWindow(chosen, SW_RESTORE);
+        ShowWindowAsync(chosen, SW_RESTORE);
     // The press gave this process the right to bring a window to the front.
     SetForegroundWindow(chosen);
     return true;
