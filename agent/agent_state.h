@@ -61,6 +61,8 @@ struct AgentState {
     HWINEVENTHOOK focusHook = nullptr;
     HWND frontWindow = nullptr;
     HWND frontBeforeMenu = nullptr; // in front when the tray menu opened
+    HWND awaitedFront = nullptr;    // took the focus before coming to the front
+    UINT frontChecks = 0;           // how often it is looked for again
     DWORD frontProcess = 0;
     wchar_t frontProgram[FRONT_PROGRAM_CHARS] = {}; // full path, empty when unknown
 };

@@ -7,12 +7,35 @@
 
 namespace {
 
+const UINT_PTR FRONT_CHECK_TIMER = 2;
+const UINT FRONT_CHECK_MS = 100;
+const UINT FRONT_CHECKS = 50;
+
+void FollowChange() {
+    if (ReadProgramInFront())
+        UpdateProgramHotkeys(g_agent.window, nullptr);
+}
+
+void CALLBACK OnFrontCheck(HWND window, UINT, UINT_PTR, DWORD) {
+    FollowChange();
+    if (--g_agent.frontChecks == 0 || g_agent.awaitedFront == g_agent.frontWindow)
+        KillTimer(window, FRONT_CHECK_TIMER);
+}
+
 // Windows reports a new window in front with EVENT_SYSTEM_FOREGROUND; Wine
 // only with EVENT_OBJECT_FOCUS, when a window of the program takes the
 // focus. Both lead here, and only a real change of window does anything.
-void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {
-    if (ReadProgramInFront())
-        UpdateProgramHotkeys(g_agent.window, nullptr);
+void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
+    FollowChange();
+    // A program often gives its control the focus before its window comes to
+    // the front, and Wine tells nothing when it then comes: look again for a
+    // few seconds, and no longer.
+    const HWND root = window ? GetAncestor(window, GA_ROOT) : nullptr;
+    if (root && root != g_agent.frontWindow) {
+        g_agent.awaitedFront = root;
+        g_agent.frontChecks = FRONT_CHECKS;
+        SetTimer(g_agent.window, FRONT_CHECK_TIMER, FRONT_CHECK_MS, OnFrontCheck);
+    }
 }
 
 HWINEVENTHOOK HookEvent(DWORD event) {
@@ -32,6 +55,7 @@ void FollowWindowInFront(bool follow) {
         g_agent.focusHook = nullptr;
     }
     if (!follow) {
+        KillTimer(g_agent.window, FRONT_CHECK_TIMER);
         g_agent.frontWindow = nullptr;
         g_agent.frontProcess = 0;
         g_agent.frontProgram[0] = L'\0';

@@ -63,8 +63,10 @@ void ShowWindowFor(const wchar_t* title, DWORD lifetime, int show) {
                                   nullptr, nullptr, wc.hInstance, nullptr);
     HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, window,
                                 nullptr, wc.hInstance, nullptr);
-    ShowWindow(window, show);
+    // The focus first, as many programs give it while they build the window:
+    // the window in front is then followed without a focus change to tell.
     SetFocus(edit);
+    ShowWindow(window, show);
     SetTimer(window, 1, lifetime ? lifetime : 1, nullptr);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
