@@ -8,8 +8,8 @@
 namespace {
 
 const UINT_PTR FRONT_CHECK_TIMER = 2;
-const UINT FRONT_CHECK_MS = 100;
-const UINT FRONT_CHECKS = 50;
+const UINT FRONT_CHECK_MS = 50;
+const UINT FRONT_CHECKS = 100;
 
 void FollowChange() {
     if (ReadProgramInFront())
