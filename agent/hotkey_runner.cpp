@@ -399,8 +399,12 @@ void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter) {
         UpdateProgramHotkeys(window, nullptr);
     const int index = PressedHotkey(static_cast<int>(static_cast<INT32>(id) - HotkeyIdBase),
                                     static_cast<UINT>(hotkeyParameter));
-    if (index < 0)
+    if (index < 0) {
+        // The window in front changed unseen (Wine reports some changes
+        // late or not at all): the keys were the program's to have.
+        PassPressOn(static_cast<UINT>(hotkeyParameter));
         return;
+    }
     HotkeyJob* job =
         CreateHotkeyJob(window, static_cast<UINT>(index), static_cast<UINT>(hotkeyParameter));
     if (!job)

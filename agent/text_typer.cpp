@@ -151,6 +151,16 @@ UINT KeyEvents(UINT modifiers, UINT virtualKey, INPUT* events) {
     return count;
 }
 
+void PassPressOn(UINT hotkeyParameter) {
+    INPUT events[MAX_EVENTS_PER_UNIT];
+    const UINT key = HIWORD(hotkeyParameter);
+    UINT count = 1;
+    events[0] = KeyEvent(key, false);
+    if (!IsDown(static_cast<int>(key)))
+        count = KeyEvents(LOWORD(hotkeyParameter), key, events);
+    SendInput(count, events, sizeof(INPUT));
+}
+
 void TypeText(HWND agentWindow, UINT hotkeyParameter, const wchar_t* text, UINT width) {
     UINT length = 0;
     while (length < width && text[length])

@@ -14,3 +14,8 @@ void TypeText(HWND agentWindow, UINT hotkeyParameter, const wchar_t* text, UINT 
 // its scan code and the extended flag where the key has one. Returns the
 // number of events written (at most 10).
 UINT KeyEvents(UINT modifiers, UINT virtualKey, INPUT* events);
+
+// A press that no hotkey takes after all goes on to the program in front:
+// its key goes down again, with the whole combination when the user has
+// let go of it already.
+void PassPressOn(UINT hotkeyParameter);

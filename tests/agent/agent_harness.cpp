@@ -485,15 +485,7 @@ void ClickAt(POINT point, bool right, int clicks) {
     }
 }
 
-namespace {
-
-LRESULT CALLBACK FrontWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY)
-        PostQuitMessage(0);
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-} // namespace
+namespace {} // namespace
 
 FrontWindow::FrontWindow(DWORD editStyle) : editStyle_(editStyle) {
     InitializeCriticalSection(&keysLock_);
@@ -531,26 +523,41 @@ std::vector<std::wstring> FrontWindow::KeysDown() const {
     return keys;
 }
 
+void FrontWindow::NoteKey(UINT message, WPARAM key) {
+    if ((message != WM_KEYDOWN && message != WM_SYSKEYDOWN) || key == VK_CONTROL ||
+        key == VK_MENU || key == VK_SHIFT || key == VK_PACKET)
+        return;
+    wchar_t said[48];
+    wsprintfW(said, L"%s%s%s0x%02X", GetKeyState(VK_CONTROL) < 0 ? L"Ctrl+" : L"",
+              GetKeyState(VK_MENU) < 0 ? L"Alt+" : L"", GetKeyState(VK_SHIFT) < 0 ? L"Shift+" : L"",
+              static_cast<UINT>(key));
+    EnterCriticalSection(&keysLock_);
+    keys_.push_back(said);
+    LeaveCriticalSection(&keysLock_);
+}
+
+// The focus stays where Wine leaves it when the window comes back to the
+// front (on the window itself): its keys count too.
+LRESULT CALLBACK FrontWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY)
+        PostQuitMessage(0);
+    if (FrontWindow* self =
+            reinterpret_cast<FrontWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
+        self->NoteKey(message, wParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 LRESULT CALLBACK FrontWindow::EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
     FrontWindow* self =
         reinterpret_cast<FrontWindow*>(GetWindowLongPtrW(GetParent(edit), GWLP_USERDATA));
-    if ((message == WM_KEYDOWN || message == WM_SYSKEYDOWN) && wParam != VK_CONTROL &&
-        wParam != VK_MENU && wParam != VK_SHIFT && wParam != VK_PACKET) {
-        wchar_t said[48];
-        wsprintfW(said, L"%s%s%s0x%02X", GetKeyState(VK_CONTROL) < 0 ? L"Ctrl+" : L"",
-                  GetKeyState(VK_MENU) < 0 ? L"Alt+" : L"",
-                  GetKeyState(VK_SHIFT) < 0 ? L"Shift+" : L"", static_cast<UINT>(wParam));
-        EnterCriticalSection(&self->keysLock_);
-        self->keys_.push_back(said);
-        LeaveCriticalSection(&self->keysLock_);
-    }
+    self->NoteKey(message, wParam);
     return CallWindowProcW(self->editProc_, edit, message, wParam, lParam);
 }
 
 DWORD WINAPI FrontWindow::Run(void* parameter) {
     FrontWindow* self = static_cast<FrontWindow*>(parameter);
     WNDCLASSW wc = {};
-    wc.lpfnWndProc = FrontWindowProc;
+    wc.lpfnWndProc = &FrontWindow::WindowProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"PendrixTestFront";
     RegisterClassW(&wc);

@@ -121,12 +121,14 @@ class FrontWindow {
     HWND edit() const { return edit_; }
     RECT Rect() const;
     std::wstring Text() const;
-    // "Ctrl+Alt+0x7A" for each key pressed down in the edit, in order.
+    // "Ctrl+Alt+0x7A" for each key pressed down in the window or its edit, in order.
     std::vector<std::wstring> KeysDown() const;
 
   private:
     static DWORD WINAPI Run(void* parameter);
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
+    void NoteKey(UINT message, WPARAM key);
     DWORD editStyle_;
     HANDLE ready_ = nullptr;
     HANDLE thread_ = nullptr;

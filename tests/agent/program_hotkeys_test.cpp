@@ -88,6 +88,27 @@ TEST_F(AgentTest, HotkeysForChosenProgramsRunOnlyInTheirProgramsAndLeaveTheKeysT
     Sleep(300);
     PressCombination(CTRL_ALT, VK_F5);
     expectRuns({2, 1, 1, 1, 1});
+
+    {
+        // A window that comes back to the front unannounced (Wine says nothing
+        // when it keeps the focus it had): the press finds it out, and its
+        // keys go on to that window instead of running the probe's hotkey.
+        FrontWindow front;
+        PROCESS_INFORMATION second = {};
+        HWND secondWindow = StartProbeWindow(log_, L"second", &second);
+        ASSERT_NE(nullptr, secondWindow);
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == secondWindow; }));
+        Sleep(300);
+        SetForegroundWindow(front.window());
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.window(); }));
+        PressCombination(CTRL_ALT, VK_F6);
+        EXPECT_TRUE(WaitFor([&] {
+            const std::vector<std::wstring> keys = front.KeysDown();
+            return std::find(keys.begin(), keys.end(), L"Ctrl+Alt+0x75") != keys.end();
+        }));
+        expectRuns({2, 1, 1, 1, 1});
+        EXPECT_TRUE(CloseProbeWindow(secondWindow, &second));
+    }
     EXPECT_TRUE(CloseProbeWindow(probeWindow, &process));
     EXPECT_TRUE(Alive());
     EXPECT_EQ(5u, StoredHotkeys().size());
