@@ -60,9 +60,9 @@ struct AgentState {
     HWINEVENTHOOK foregroundHook = nullptr;
     HWINEVENTHOOK focusHook = nullptr;
     HWND frontWindow = nullptr;
-    HWND frontBeforeMenu = nullptr;  // in front when the tray menu opened
-    bool foregroundReported = false; // the system reports a new window in front
-    UINT frontChecks = 0;            // how often it is looked for again, where not
+    HWND frontBeforeMenu = nullptr; // in front when the tray menu opened
+    HWND awaitedFront = nullptr;    // took the focus before coming to the front
+    UINT frontChecks = 0;           // how often it is looked for again
     DWORD frontProcess = 0;
     wchar_t frontProgram[FRONT_PROGRAM_CHARS] = {}; // full path, empty when unknown
 };

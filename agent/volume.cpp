@@ -105,8 +105,11 @@ MIXERCONTROLDETAILS OneValueDetails(const MIXERCONTROLW& control, DWORD* value) 
     return details;
 }
 
+// How the new value follows from the old.
+enum class SpeakersChange { Up, Down, Unmute, ToggleMute };
+
 // Steps 6 to 9 around the computation of the new value.
-template <class Compute> void ExchangeSpeakersValue(DWORD controlType, Compute compute) {
+void ExchangeSpeakersValue(DWORD controlType, SpeakersChange change) {
     Mixer mixer;
     MIXERCONTROLW control = {};
     control.cbStruct = sizeof control;
@@ -118,7 +121,12 @@ template <class Compute> void ExchangeSpeakersValue(DWORD controlType, Compute c
                                 MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE) !=
         MMSYSERR_NOERROR)
         return;
-    value = compute(value, control);
+    if (change == SpeakersChange::Unmute)
+        value = 0;
+    else if (change == SpeakersChange::ToggleMute)
+        value = value == 0;
+    else
+        value = NextMasterVolume(value, control.Bounds.dwMaximum, change == SpeakersChange::Up);
     details = OneValueDetails(control, &value);
     mixerSetControlDetails(mixer.Object(), &details,
                            MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE);
@@ -232,19 +240,15 @@ void StepMasterVolume(bool up) {
     if (StepEndpointMasterVolume(up))
         return;
     ExchangeSpeakersValue(MIXERCONTROL_CONTROLTYPE_VOLUME,
-                          [up](DWORD value, const MIXERCONTROLW& control) {
-                              return NextMasterVolume(value, control.Bounds.dwMaximum, up);
-                          });
-    ExchangeSpeakersValue(MIXERCONTROL_CONTROLTYPE_MUTE,
-                          [](DWORD, const MIXERCONTROLW&) -> DWORD { return 0; });
+                          up ? SpeakersChange::Up : SpeakersChange::Down);
+    ExchangeSpeakersValue(MIXERCONTROL_CONTROLTYPE_MUTE, SpeakersChange::Unmute);
 }
 
 void ToggleMasterMute() {
     VolumeTurn turn;
     if (ToggleEndpointMute())
         return;
-    ExchangeSpeakersValue(MIXERCONTROL_CONTROLTYPE_MUTE,
-                          [](DWORD value, const MIXERCONTROLW&) -> DWORD { return value == 0; });
+    ExchangeSpeakersValue(MIXERCONTROL_CONTROLTYPE_MUTE, SpeakersChange::ToggleMute);
 }
 
 void StepWaveVolume(bool up) {

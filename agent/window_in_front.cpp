@@ -18,25 +18,26 @@ void FollowChange() {
 
 void CALLBACK OnFrontCheck(HWND window, UINT, UINT_PTR, DWORD) {
     FollowChange();
-    if (--g_agent.frontChecks == 0)
+    if (--g_agent.frontChecks == 0 || g_agent.awaitedFront == g_agent.frontWindow)
         KillTimer(window, FRONT_CHECK_TIMER);
 }
 
-// Windows reports a new window in front with EVENT_SYSTEM_FOREGROUND. Wine
-// never does; it reports EVENT_OBJECT_FOCUS, but often just before the window
-// in front changes (the focus leaving the old one) or ahead of it (a program
-// that gives its control the focus before its window is shown), and nothing
-// when a window comes to the front with the focus it had. So where no
-// foreground event has come, a focus change has the agent look again for a
-// few seconds, and no longer. Only a real change of window does anything.
-void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD event, HWND, LONG, LONG, DWORD, DWORD) {
+// Windows reports a new window in front with EVENT_SYSTEM_FOREGROUND; Wine
+// only with EVENT_OBJECT_FOCUS, when a window of the program takes the
+// focus (and nothing when a window comes back with the focus it had: the
+// press then finds it out). Both lead here, and only a real change of window
+// does anything.
+void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
     FollowChange();
-    if (event == EVENT_SYSTEM_FOREGROUND)
-        g_agent.foregroundReported = true;
-    if (g_agent.foregroundReported)
-        return;
-    g_agent.frontChecks = FRONT_CHECKS;
-    SetTimer(g_agent.window, FRONT_CHECK_TIMER, FRONT_CHECK_MS, OnFrontCheck);
+    // A program often gives its control the focus before its window comes to
+    // the front, and Wine tells nothing when it then comes: look again until
+    // it is there, for a few seconds at most.
+    const HWND root = window ? GetAncestor(window, GA_ROOT) : nullptr;
+    if (root && root != g_agent.frontWindow) {
+        g_agent.awaitedFront = root;
+        g_agent.frontChecks = FRONT_CHECKS;
+        SetTimer(g_agent.window, FRONT_CHECK_TIMER, FRONT_CHECK_MS, OnFrontCheck);
+    }
 }
 
 HWINEVENTHOOK HookEvent(DWORD event) {
