@@ -597,6 +597,21 @@ HWND StartProbeWindow(const std::wstring& log, const wchar_t* tag, PROCESS_INFOR
     return window;
 }
 
+std::string WindowsInFront() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(0, &info);
+    std::string said;
+    for (HWND window : {GetForegroundWindow(), info.hwndFocus}) {
+        char name[64] = {}, title[64] = {};
+        GetClassNameA(window, name, sizeof name);
+        GetWindowTextA(window, title, sizeof title);
+        said +=
+            std::string(said.empty() ? "in front: " : ", focus: ") + name + " \"" + title + "\"";
+    }
+    return said;
+}
+
 bool CloseProbeWindow(HWND window, PROCESS_INFORMATION* process) {
     PostMessageW(window, WM_CLOSE, 0, 0);
     const bool ended = WaitForSingleObject(process->hProcess, 10000) == WAIT_OBJECT_0;

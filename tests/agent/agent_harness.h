@@ -107,6 +107,9 @@ HWND StartProbeWindow(const std::wstring& log, const wchar_t* tag, PROCESS_INFOR
 // Closes the probe's window and waits for its process to end; false when it
 // did not end within ten seconds.
 bool CloseProbeWindow(HWND window, PROCESS_INFORMATION* process);
+// "class \"title\"" of the window in front and of the one with the focus,
+// for a failure's message: what took the keys when a window did not.
+std::string WindowsInFront();
 
 // A top-level window of the test's own with an edit control that has the
 // focus, as a program in front has; a thread of its own keeps it answering

@@ -53,7 +53,8 @@ TEST_F(AgentTest, AHotkeyTypesItsTextIntoTheProgramInFront) {
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.window(); }));
     PressCombination(CTRL_ALT, VK_F8);
     const std::wstring expected = L"Caf\x00E9 \x20AC \x4E2D \U0001F600 {x}\r\nline\tend";
-    EXPECT_TRUE(WaitFor([&] { return front.Text() == expected; })) << "typed as it is";
+    EXPECT_TRUE(WaitFor([&] { return front.Text() == expected; }))
+        << "typed as it is; " << WindowsInFront();
     EXPECT_TRUE(WaitFor([&] { return Has(front.KeysDown(), L"Ctrl+0x41"); })) << "{ctrl+a}";
     const std::vector<std::wstring> keys = front.KeysDown();
     EXPECT_TRUE(Has(keys, L"0x0D")) << "the line break pressed Enter";

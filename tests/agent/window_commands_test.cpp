@@ -64,7 +64,7 @@ TEST_F(AgentTest, WindowCommandsActOnTheWindowInFront) {
     press(0x0C11);
     EXPECT_TRUE(WaitFor([&] { return IsZoomed(window) != FALSE; })) << "maximized";
     press(0x0C11);
-    EXPECT_TRUE(WaitFor([&] { return !IsZoomed(window); })) << "restored";
+    EXPECT_TRUE(WaitFor([&] { return !IsZoomed(window); })) << "restored; " << WindowsInFront();
     press(0x0C12);
     EXPECT_TRUE(WaitFor([&] { return IsIconic(window) != FALSE; })) << "minimized";
 
