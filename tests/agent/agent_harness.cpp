@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "store.h"
@@ -595,6 +596,10 @@ HWND StartProbeWindow(const std::wstring& log, const wchar_t* tag, PROCESS_INFOR
         return window && IsWindowVisible(window);
     });
     return window;
+}
+
+bool Has(const std::vector<std::wstring>& keys, const wchar_t* key) {
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
 
 std::string WindowsInFront() {

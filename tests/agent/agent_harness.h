@@ -110,6 +110,8 @@ bool CloseProbeWindow(HWND window, PROCESS_INFORMATION* process);
 // "class \"title\"" of the window in front and of the one with the focus,
 // for a failure's message: what took the keys when a window did not.
 std::string WindowsInFront();
+// Whether `keys` (as FrontWindow::KeysDown gives them) hold `key`.
+bool Has(const std::vector<std::wstring>& keys, const wchar_t* key);
 
 // A top-level window of the test's own with an edit control that has the
 // focus, as a program in front has; a thread of its own keeps it answering

@@ -2,8 +2,6 @@
 // own or of the launch probe in front.
 #include <windows.h>
 
-#include <algorithm>
-
 #include <gtest/gtest.h>
 
 #include "agent_harness.h"
@@ -77,8 +75,7 @@ TEST_F(AgentTest, HotkeysForChosenProgramsRunOnlyInTheirProgramsAndLeaveTheKeysT
         PressCombination(CTRL_ALT, VK_F6);
         PressCombination(CTRL_ALT, VK_F7);
         expectRuns({1, 1, 1, 1, 1});
-        const std::vector<std::wstring> keys = front.KeysDown();
-        EXPECT_NE(keys.end(), std::find(keys.begin(), keys.end(), L"Ctrl+Alt+0x75"))
+        EXPECT_TRUE(Has(front.KeysDown(), L"Ctrl+Alt+0x75"))
             << "the keys of a hotkey for other programs reach the program in front";
     }
 
@@ -102,10 +99,7 @@ TEST_F(AgentTest, HotkeysForChosenProgramsRunOnlyInTheirProgramsAndLeaveTheKeysT
         SetForegroundWindow(front.window());
         ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.window(); }));
         PressCombination(CTRL_ALT, VK_F6);
-        EXPECT_TRUE(WaitFor([&] {
-            const std::vector<std::wstring> keys = front.KeysDown();
-            return std::find(keys.begin(), keys.end(), L"Ctrl+Alt+0x75") != keys.end();
-        }));
+        EXPECT_TRUE(WaitFor([&] { return Has(front.KeysDown(), L"Ctrl+Alt+0x75"); }));
         expectRuns({2, 1, 1, 1, 1});
         EXPECT_TRUE(CloseProbeWindow(secondWindow, &second));
     }

@@ -2,8 +2,6 @@
 // the real agent, into windows of the test's own and the launch probe's.
 #include <windows.h>
 
-#include <algorithm>
-
 #include <gtest/gtest.h>
 
 #include "agent_harness.h"
@@ -11,10 +9,6 @@
 namespace {
 
 const UINT CTRL_ALT = MOD_CONTROL | MOD_ALT;
-
-bool Has(const std::vector<std::wstring>& keys, const wchar_t* key) {
-    return std::find(keys.begin(), keys.end(), key) != keys.end();
-}
 
 bool AnyModifierDown() {
     return GetAsyncKeyState(VK_CONTROL) < 0 || GetAsyncKeyState(VK_MENU) < 0 ||
