@@ -65,8 +65,7 @@ bool ResolveProgram(const wchar_t* target, wchar_t* program, DWORD chars) {
 }
 
 struct WindowSearch {
-    const wchar_t* program; // a full path, or a file name alone
-    bool byName;
+    const wchar_t* program; // a full path, or a file name matched in any folder
     HWND found[MAX_WINDOWS];
     UINT count;
 };
@@ -75,7 +74,8 @@ bool ShowsProgram(HWND window, const WindowSearch& search) {
     wchar_t image[MAX_PATH * 2];
     if (!ProgramOfWindow(window, image, ARRAYSIZE(image)))
         return false;
-    return lstrcmpiW(search.byName ? ProgramFileName(image) : image, search.program) == 0;
+    const bool byName = ProgramFileName(search.program) == search.program;
+    return lstrcmpiW(byName ? ProgramFileName(image) : image, search.program) == 0;
 }
 
 // Windows a user switches to: visible, top-level, owned by nobody, not tool windows.
@@ -95,9 +95,11 @@ bool SwitchToRunningProgram(const wchar_t* target) {
     wchar_t program[MAX_PATH * 2];
     if (!ResolveProgram(target, program, ARRAYSIZE(program)))
         return false;
+    // A program named without a folder is that program wherever it was
+    // started from: Windows' own Notepad, for one, runs from a folder other
+    // than the one the shell finds "notepad.exe" in.
     WindowSearch search = {};
-    search.byName = ProgramFileName(program) == program;
-    search.program = program;
+    search.program = ProgramFileName(target) == target ? ProgramFileName(program) : program;
     EnumWindows(NoteProgramWindow, reinterpret_cast<LPARAM>(&search));
     if (search.count == 0)
         return false;

@@ -99,7 +99,9 @@ TEST_F(AgentTest, SwitchToItBringsTheRunningProgramAndStartStatesReachIt) {
     ActionRecord large = ProbeAction(2, log_, L"large");
     large.commandCode = OPEN_WINDOW_MAXIMIZED;
     actions.Append(large);
-    // A name the shell finds through App Paths, where the path is quoted.
+    // A name the shell finds through App Paths, where the path is quoted and
+    // names a copy in another folder: a program named without a folder
+    // counts wherever it runs from.
     hotkeys.Append(MakeHotkey(L"By name", CTRL_ALT, VK_F8));
     ActionRecord byName = ProbeAction(3, log_, L"byname");
     byName.commandCode = OPEN_SWITCH_IF_RUNNING;
@@ -107,7 +109,7 @@ TEST_F(AgentTest, SwitchToItBringsTheRunningProgramAndStartStatesReachIt) {
     actions.Append(byName);
     const wchar_t* const aliasKey =
         L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\pendrix-probe-alias.exe";
-    const std::wstring quoted = L"\"" + std::wstring(editor.target) + L"\"";
+    const std::wstring quoted = L"\"C:\\Program Files\\Elsewhere\\launch_probe.exe\"";
     ASSERT_EQ(ERROR_SUCCESS,
               RegSetKeyValueW(HKEY_CURRENT_USER, aliasKey, nullptr, REG_SZ, quoted.c_str(),
                               static_cast<DWORD>((quoted.size() + 1) * sizeof(wchar_t))));
