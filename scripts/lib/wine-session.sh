@@ -57,13 +57,8 @@ REG
 start_wine_session() {
     local prefix="$1" use_display="${2:-}" keep="${3:-}"
     WINE_SESSION_DESKTOP="${PENDRIX_WINE_DESKTOP:-1024x768}"
-    # The X screen is over twice as wide as the desktop, so that the pointer,
-    # which X starts in the middle of the screen, rests outside it. A window
-    # that appears or grows under the pointer makes Wine take the keyboard's
-    # state from X, where no key is held: a combination that a test is
-    # pressing at that moment would lose its modifiers and miss its hotkey.
-    local width="${WINE_SESSION_DESKTOP%x*}" height="${WINE_SESSION_DESKTOP#*x}"
-    local screen="$((2 * width + 64))x$height"
+    local screen=1280x1024
+    [ -n "${PENDRIX_WINE_DESKTOP:-}" ] && screen="$PENDRIX_WINE_DESKTOP"
     export WINEPREFIX="$prefix"
     export WINEARCH=win64
     export WINEDEBUG=-all

@@ -146,6 +146,18 @@ bool CombinationIsTaken(UINT modifiers, UINT key) {
 }
 
 void PressCombination(UINT modifiers, UINT key) {
+    // When a window has appeared or grown under the pointer, Wine soon takes
+    // the keyboard's state from X, where no key is held: a combination
+    // pressed at that moment loses its modifiers and misses its hotkey. So
+    // after such a change the press waits for Wine to have done so.
+    static HWND underPointer = nullptr;
+    POINT pointer = {};
+    GetCursorPos(&pointer);
+    const HWND now = GetAncestor(WindowFromPoint(pointer), GA_ROOT);
+    if (now != underPointer) {
+        underPointer = now;
+        Sleep(100);
+    }
     INPUT inputs[10] = {};
     UINT count = 0;
     const WORD modifierKeys[4] = {VK_MENU, VK_CONTROL, VK_SHIFT, VK_LWIN};
