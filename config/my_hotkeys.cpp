@@ -27,6 +27,7 @@ struct Sheet {
     HWND window = nullptr;
     HWND list = nullptr;
     HWND filterLine = nullptr;
+    HWND front = nullptr; // the window that was in front when it opened
     WNDPROC listProc = nullptr;
     RecordArray<HotkeyRecord> hotkeys;
     RecordArray<ActionRecord> actions;
@@ -218,7 +219,7 @@ void PlaceSheet(Sheet& sheet, const RECT& work) {
 LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
     Sheet& sheet = *g_sheet;
     if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
-        DestroyWindow(sheet.window);
+        SendMessageW(sheet.window, WM_CLOSE, 0, 0);
         return 0;
     }
     if (message == WM_CHAR) {
@@ -240,6 +241,13 @@ LRESULT CALLBACK SheetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         // A click elsewhere, or another window in front, closes it.
         if (LOWORD(wParam) == WA_INACTIVE)
             PostMessageW(window, WM_CLOSE, 0, 0);
+        return 0;
+    case WM_CLOSE:
+        // Closed while still in front (Esc, or its hotkey again): the program
+        // it lies over comes back, not whichever window the system picks next.
+        if (GetForegroundWindow() == window && g_sheet && IsWindow(g_sheet->front))
+            SetForegroundWindow(g_sheet->front);
+        DestroyWindow(window);
         return 0;
     case WM_SETFOCUS:
         if (g_sheet && g_sheet->list)
@@ -280,8 +288,8 @@ void RunMyHotkeysSheet(HWND front) {
     Sheet sheet;
     if (LoadStore(nullptr, sheet.hotkeys, sheet.actions) != ERROR_SUCCESS)
         return;
-    ProgramOfWindow(front ? GetAncestor(front, GA_ROOT) : nullptr, sheet.program,
-                    ARRAYSIZE(sheet.program));
+    sheet.front = front ? GetAncestor(front, GA_ROOT) : nullptr;
+    ProgramOfWindow(sheet.front, sheet.program, ARRAYSIZE(sheet.program));
     sheet.programName = sheet.program[0] ? ProgramFileName(sheet.program) : L"The program in front";
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};

@@ -126,6 +126,8 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
     ASSERT_NE(nullptr, sheet);
     PressCombination(CTRL_ALT, VK_F12);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); }));
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == own.window(); }))
+        << "the program it lay over comes back";
     // One limited to this program too: the sheet over it leaves it in front.
     SetForegroundWindow(own.window());
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == own.window(); }));
