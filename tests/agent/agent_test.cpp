@@ -148,7 +148,7 @@ TEST_F(AgentTest, TheBackgroundArgumentMustBeTheWholeTail) {
         DeleteFileW((installFolder_ + L"calls.log").c_str());
         ASSERT_TRUE(Start(c.arguments));
         if (c.opensDialog) {
-            EXPECT_TRUE(WaitFor([this] { return LibraryCalls().size() >= 2; }));
+            ASSERT_TRUE(WaitFor([this] { return LibraryCalls().size() >= 2; }));
             EXPECT_EQ(L"Configure|", LibraryCalls()[0].substr(0, 10));
         } else {
             Sleep(300);
@@ -475,7 +475,7 @@ TEST_F(AgentTest, TheTrayIconAnswersTheMouseAndComesBackAfterTheTaskbar) {
         return menu != nullptr;
     }));
     TapKeys({VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
-    EXPECT_TRUE(WaitFor([this] { return LibraryCalls().size() == 5; }));
+    ASSERT_TRUE(WaitFor([this] { return LibraryCalls().size() == 5; }));
     EXPECT_EQ(L"Configure|", LibraryCalls()[3].substr(0, 10));
 
     // Explorer restarted: the icon is deleted and added again, once.
