@@ -7,7 +7,7 @@
 
 // True when `target` names a program (an .exe, directly or as the shell
 // finds it; named without a folder, from any folder) of which a process
-// shows a top-level window: that window is
-// restored if minimized and brought to the front; when one of them is in
-// front already, the one furthest back comes, so presses go round them all.
+// shows a top-level window: that window is restored if minimized and brought
+// to the front; when one of them is in front already, the one furthest back
+// comes, so presses go round them all.
 bool SwitchToRunningProgram(const wchar_t* target);
