@@ -10,6 +10,16 @@ WINE_SESSION_PIDS=""
 
 wine_session_log() { echo "wine-session: $*" >&2; }
 
+# True when the name of an X window holds TEXT. The whole listing is read
+# first: xwininfo fails when a window goes away while it walks the tree, and
+# under "set -o pipefail" a grep -q that stops reading early fails the pipe
+# whenever it cuts xwininfo off mid-write.
+x_window_named() {
+    local tree
+    tree=$(xwininfo -root -tree 2>/dev/null) || true
+    [[ "$tree" == *"$1"* ]]
+}
+
 # A new prefix whose programs all open in the virtual desktop "Default".
 # The settings must be in place before any program opens a window, so the
 # prefix is made without a display.
@@ -93,17 +103,26 @@ start_wine_session() {
     wineserver -p30 >"$logs/wineserver.log" 2>&1 </dev/null
     [ -n "$fresh" ] && make_wine_prefix "$logs"
 
-    wine explorer /desktop=Default,"$WINE_SESSION_DESKTOP" >"$logs/explorer.log" 2>&1 </dev/null &
-    WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
-    local up=""
-    for i in $(seq 1 300); do
-        if xwininfo -root -tree 2>/dev/null | grep -q 'Wine desktop'; then
-            up=1
-            break
-        fi
-        sleep 0.1
+    # A desktop that does not come up is started once more on a fresh
+    # server, saying what explorer printed, before the session gives up.
+    local up="" attempt
+    for attempt in 1 2; do
+        wine explorer /desktop=Default,"$WINE_SESSION_DESKTOP" >>"$logs/explorer.log" 2>&1 </dev/null &
+        WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
+        for i in $(seq 1 300); do
+            if x_window_named 'Wine desktop'; then
+                up=1
+                break
+            fi
+            sleep 0.1
+        done
+        [ -n "$up" ] && break
+        wine_session_log "the Wine virtual desktop did not appear (try $attempt of 2); explorer said:"
+        tail -n 20 "$logs/explorer.log" >&2 || true
+        wineserver -k >/dev/null 2>&1 </dev/null || true
+        wineserver -p30 >>"$logs/wineserver.log" 2>&1 </dev/null
     done
-    [ -n "$up" ] || { wine_session_log "the Wine virtual desktop did not appear"; return 1; }
+    [ -n "$up" ] || return 1
 
     # The desktop closes soon after the last Wine program ends; an idle
     # cmd.exe reading from a FIFO keeps it up between tests.
