@@ -64,7 +64,21 @@ REG
 #   PENDRIX_WINE_DESKTOP: the desktop's size (default 1024x768)
 #   use-current-display: run on $DISPLAY when it is set, else on a new Xvfb
 #   keep-prefix: reuse PREFIX when it exists, so the user's hotkeys survive
+# About one start in a hundred, Wine's desktop never comes up (explorer ends
+# at once), and starting explorer again on the same display and prefix does
+# not always help: the whole session is then made again, up to three times.
 start_wine_session() {
+    local try
+    for try in 1 2 3; do
+        start_wine_session_once "$@" && return 0
+        wine_session_log "starting the session again (try $try of 3 failed)"
+        [ -n "$WINE_SESSION_XVFB" ] && unset DISPLAY
+        stop_wine_desktop
+    done
+    return 1
+}
+
+start_wine_session_once() {
     local prefix="$1" use_display="${2:-}" keep="${3:-}"
     WINE_SESSION_DESKTOP="${PENDRIX_WINE_DESKTOP:-1024x768}"
     local screen=1280x1024
@@ -103,26 +117,24 @@ start_wine_session() {
     wineserver -p30 >"$logs/wineserver.log" 2>&1 </dev/null
     [ -n "$fresh" ] && make_wine_prefix "$logs"
 
-    # A desktop that does not come up is started once more on a fresh
-    # server, saying what explorer printed, before the session gives up.
-    local up="" attempt
-    for attempt in 1 2; do
-        wine explorer /desktop=Default,"$WINE_SESSION_DESKTOP" >>"$logs/explorer.log" 2>&1 </dev/null &
-        WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
-        for i in $(seq 1 300); do
-            if x_window_named 'Wine desktop'; then
-                up=1
-                break
-            fi
-            sleep 0.1
-        done
-        [ -n "$up" ] && break
-        wine_session_log "the Wine virtual desktop did not appear (try $attempt of 2); explorer said:"
-        tail -n 20 "$logs/explorer.log" >&2 || true
-        wineserver -k >/dev/null 2>&1 </dev/null || true
-        wineserver -p30 >>"$logs/wineserver.log" 2>&1 </dev/null
+    # Wine's own errors from explorer, so that a desktop that does not come
+    # up says why.
+    WINEDEBUG=-all,err+all wine explorer /desktop=Default,"$WINE_SESSION_DESKTOP" \
+        >"$logs/explorer.log" 2>&1 </dev/null &
+    WINE_SESSION_PIDS="$WINE_SESSION_PIDS $!"
+    local up=""
+    for i in $(seq 1 300); do
+        if x_window_named 'Wine desktop'; then
+            up=1
+            break
+        fi
+        sleep 0.1
     done
-    [ -n "$up" ] || return 1
+    if [ -z "$up" ]; then
+        wine_session_log "the Wine virtual desktop did not appear; explorer said:"
+        tail -n 20 "$logs/explorer.log" >&2 || true
+        return 1
+    fi
 
     # The desktop closes soon after the last Wine program ends; an idle
     # cmd.exe reading from a FIFO keeps it up between tests.
@@ -157,18 +169,25 @@ start_audio_server() {
     WINE_SESSION_AUDIO="$runtime"
 }
 
-stop_wine_session() {
+# Ends Wine and the X server it started, leaving the audio server.
+stop_wine_desktop() {
     # Under "set -e" a failed kill of what has ended already must not end the caller.
     if [ -n "${WINE_SESSION_KEEPALIVE:-}" ]; then
         kill "$WINE_SESSION_KEEPALIVE" 2>/dev/null || true
     fi
+    WINE_SESSION_KEEPALIVE=""
     wineserver -k >/dev/null 2>&1 </dev/null || true
-    if [ -n "${WINE_SESSION_AUDIO:-}" ]; then
-        XDG_RUNTIME_DIR="$WINE_SESSION_AUDIO" pulseaudio --kill >/dev/null 2>&1 </dev/null || true
-    fi
     local pid
     for pid in $WINE_SESSION_PIDS; do
         kill "$pid" 2>/dev/null || true
     done
+    WINE_SESSION_PIDS=""
     wait 2>/dev/null || true
+}
+
+stop_wine_session() {
+    stop_wine_desktop
+    if [ -n "${WINE_SESSION_AUDIO:-}" ]; then
+        XDG_RUNTIME_DIR="$WINE_SESSION_AUDIO" pulseaudio --kill >/dev/null 2>&1 </dev/null || true
+    fi
 }
