@@ -93,7 +93,10 @@ bool AnswerMessageBox(HWND box, int button) {
     HWND control = GetDlgItem(box, button);
     if (!control)
         return false;
-    PostMessageW(control, BM_CLICK, 0, 0);
+    // What the button's click sends: a BM_CLICK can be lost when another
+    // window of the thread holds the mouse capture for a moment.
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(control));
     return WaitFor([&] { return !IsWindow(box); });
 }
 
