@@ -282,6 +282,15 @@ int List() {
     return EXIT_OK;
 }
 
+// The programs a hotkey is limited to are kept as a record among its actions; the user counts only
+// what the hotkey does.
+UINT CountActions(const ActionArray& actions) {
+    UINT count = 0;
+    for (UINT a = 0; a < actions.Count(); ++a)
+        count += actions.At(a).kind != ACTION_PROGRAMS ? 1 : 0;
+    return count;
+}
+
 int Export(const std::wstring& path) {
     HotkeyArray hotkeys;
     ActionArray actions;
@@ -310,7 +319,7 @@ int Export(const std::wstring& path) {
         return Failed(L"cannot write " + path);
     }
     PrintOut(L"Exported " + std::to_wstring(hotkeys.Count()) + L" hotkeys with " +
-             std::to_wstring(actions.Count()) + L" actions to " + path + L".\n");
+             std::to_wstring(CountActions(actions)) + L" actions to " + path + L".\n");
     return EXIT_OK;
 }
 
@@ -390,14 +399,14 @@ int Import(const std::wstring& path, bool merge) {
                     ActionRecord action = fileActions.At(a);
                     action.owner = owner;
                     actions.Append(action);
-                    ++addedActions;
+                    addedActions += action.kind != ACTION_PROGRAMS ? 1 : 0;
                 }
             }
         } else {
             hotkeys.Swap(fileHotkeys);
             actions.Swap(fileActions);
             added = hotkeys.Count();
-            addedActions = actions.Count();
+            addedActions = CountActions(actions);
         }
         if (const LONG error = WriteStore(hotkeys, actions))
             return StoreFailed(L"cannot write the list to the registry; nothing was imported",
