@@ -141,6 +141,16 @@ TEST_F(AgentTest, SwitchToItBringsTheRunningProgramAndStartStatesReachIt) {
         PressCombination(CTRL_ALT, VK_F8);
         EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == probe && !IsIconic(probe); }))
             << "found by its name";
+        // Two windows of it: each press brings the other.
+        PROCESS_INFORMATION second;
+        const HWND other = StartProbeWindow(log_, L"editor2", &second);
+        ASSERT_TRUE(other);
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == other; }));
+        PressCombination(CTRL_ALT, VK_F6);
+        EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == probe; })) << WindowsInFront();
+        PressCombination(CTRL_ALT, VK_F6);
+        EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == other; })) << WindowsInFront();
+        EXPECT_TRUE(CloseProbeWindow(other, &second));
         Sleep(300);
         const std::vector<ProbeRun> runs = ReadProbeLog(log_);
         EXPECT_EQ(1u, RunsOf(runs, L"editor").size()) << "started once";
