@@ -1,6 +1,7 @@
 #include "program_switch.h"
 
 #include "program_rules.h"
+#include "window_in_front.h"
 
 namespace {
 
@@ -78,13 +79,9 @@ bool ShowsProgram(HWND window, const WindowSearch& search) {
     return lstrcmpiW(byName ? ProgramFileName(image) : image, search.program) == 0;
 }
 
-// Windows a user switches to: visible, top-level, owned by nobody, not tool windows.
 BOOL CALLBACK NoteProgramWindow(HWND window, LPARAM data) {
     WindowSearch* search = reinterpret_cast<WindowSearch*>(data);
-    if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER) ||
-        (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
-        return TRUE;
-    if (ShowsProgram(window, *search))
+    if (IsSwitchableWindow(window) && ShowsProgram(window, *search))
         search->found[search->count++] = window;
     return search->count < MAX_WINDOWS;
 }

@@ -5,6 +5,7 @@
 #include "agent_state.h"
 #include "catalogue.h"
 #include "resource.h"
+#include "window_in_front.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ void ShowTrayMenu(HWND window) {
     POINT cursor;
     GetCursorPos(&cursor);
     // For "Show My Hotkeys": the program the user was in, not the agent.
-    g_agent.frontBeforeMenu = GetForegroundWindow();
+    g_agent.frontBeforeMenu = WindowUserWasIn();
     // The window must be in the foreground, or the menu does not close when
     // the user clicks elsewhere.
     SetForegroundWindow(window);

@@ -1,5 +1,7 @@
 #include "window_commands.h"
 
+#include "window_in_front.h"
+
 namespace {
 
 const UINT ALWAYS_ON_TOP = 0x0C10;
@@ -8,20 +10,6 @@ const UINT MINIMIZE = 0x0C12;
 const UINT CLOSE = 0x0C13;
 const UINT NEXT_MONITOR = 0x0C14;
 const UINT CENTER = 0x0C15;
-
-bool IsShellWindow(HWND window) {
-    if (window == GetDesktopWindow() || window == GetShellWindow())
-        return true;
-    wchar_t name[32];
-    if (!GetClassNameW(window, name, ARRAYSIZE(name)))
-        return true;
-    const wchar_t* shell[] = {L"Progman", L"WorkerW", L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd"};
-    for (const wchar_t* shellClass : shell) {
-        if (lstrcmpiW(name, shellClass) == 0)
-            return true;
-    }
-    return false;
-}
 
 // The top-level window in front, or nullptr for none, the desktop or the taskbar.
 HWND WindowInFront() {

@@ -64,6 +64,44 @@ void FollowWindowInFront(bool follow) {
     }
 }
 
+bool IsShellWindow(HWND window) {
+    if (window == GetDesktopWindow() || window == GetShellWindow())
+        return true;
+    wchar_t name[32];
+    if (!GetClassNameW(window, name, ARRAYSIZE(name)))
+        return true;
+    const wchar_t* shell[] = {L"Progman", L"WorkerW", L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd",
+                              L"NotifyIconOverflowWindow"};
+    for (const wchar_t* shellClass : shell) {
+        if (lstrcmpiW(name, shellClass) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool IsSwitchableWindow(HWND window) {
+    return IsWindowVisible(window) && !GetWindow(window, GW_OWNER) &&
+           !(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+}
+
+HWND WindowUserWasIn() {
+    HWND front = GetForegroundWindow();
+    if (front)
+        front = GetAncestor(front, GA_ROOT);
+    if (front && !IsShellWindow(front))
+        return front;
+    // The taskbar (a click on the tray icon brings it to the front) or the
+    // desktop: the window the user last worked in is the first one under it.
+    for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        if (IsSwitchableWindow(window) && !IsIconic(window) && processId != GetCurrentProcessId() &&
+            !IsShellWindow(window))
+            return window;
+    }
+    return front;
+}
+
 bool ReadProgramInFront() {
     HWND front = GetForegroundWindow();
     if (front)

@@ -9,3 +9,11 @@ void FollowWindowInFront(bool follow);
 // Reads the window in front again; true when its program changed since the
 // last reading (the agent's state then holds the new one).
 bool ReadProgramInFront();
+// The desktop, the taskbar and the tray's overflow: no program's window.
+bool IsShellWindow(HWND window);
+// A window a user switches to: visible, top-level, owned by nobody, not a
+// tool window.
+bool IsSwitchableWindow(HWND window);
+// The top-level window the user works in: the one in front, or when the
+// desktop or the taskbar is, the first window under it.
+HWND WindowUserWasIn();

@@ -444,6 +444,8 @@ TEST_F(AgentTest, TheTrayIconAnswersTheMouseAndComesBackAfterTheTaskbar) {
     EXPECT_TRUE(WaitFor([this] { return LibraryCalls().size() == 2; }));
 
     // A right press opens the menu at the cursor, in the stated order.
+    FrontWindow own;
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == own.window(); }));
     ClickAt(icon, /*right=*/true, 1);
     HWND menu = nullptr;
     ASSERT_TRUE(WaitFor([&] {
@@ -459,24 +461,40 @@ TEST_F(AgentTest, TheTrayIconAnswersTheMouseAndComesBackAfterTheTaskbar) {
     EXPECT_TRUE(abs(menuRect.top - icon.y) <= 2 || abs(menuRect.bottom - icon.y) <= 24)
         << menuRect.left << "," << menuRect.top << "," << menuRect.right << "," << menuRect.bottom
         << " icon " << icon.x << "," << icon.y;
-    // Down twice from no selection lands on the second item, "About".
-    TapKeys({VK_DOWN, VK_DOWN, VK_RETURN});
+    // Up from no selection lands on the last item, "Show My Hotkeys": the
+    // sheet is for the window the user was in, not the taskbar clicked.
+    TapKeys({VK_UP, VK_RETURN});
     EXPECT_TRUE(WaitFor([this] { return LibraryCalls().size() == 3; }));
-    EXPECT_EQ(L"AboutDlg|", LibraryCalls().back().substr(0, 9));
+    wchar_t front[32];
+    swprintf(front, 32, L"MyHotkeys|%llx",
+             static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(own.window())));
+    EXPECT_EQ(front, LibraryCalls().back());
 
-    // Down four times skips the separator onto "Configure HotKeys".
     // Wine's tray passes no further real clicks on to the icon's owner once a
-    // menu was closed with the keyboard, so this one comes as the shell's
-    // notification itself.
-    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(menu); }));
-    PostMessageW(window(), AGENT_TRAY_CALLBACK, 0, WM_RBUTTONDOWN);
-    ASSERT_TRUE(WaitFor([&] {
-        menu = FindVisiblePopupMenu();
-        return menu != nullptr;
-    }));
-    TapKeys({VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
-    ASSERT_TRUE(WaitFor([this] { return LibraryCalls().size() == 5; }));
-    EXPECT_EQ(L"Configure|", LibraryCalls()[3].substr(0, 10));
+    // menu was closed with the keyboard, so the next ones come as the shell's
+    // notification itself: with the taskbar in front, where a click on the
+    // tray leaves it on Windows, "Show My Hotkeys" again; down twice from no
+    // selection, "About"; down four times past the separator, "Configure HotKeys".
+    const HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    SetForegroundWindow(taskbar);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == taskbar; }));
+    for (int downs : {0, 2, 4}) {
+        ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(menu); }));
+        PostMessageW(window(), AGENT_TRAY_CALLBACK, 0, WM_RBUTTONDOWN);
+        ASSERT_TRUE(WaitFor([&] {
+            menu = FindVisiblePopupMenu();
+            return menu != nullptr;
+        }));
+        if (downs == 0)
+            TapKeys({VK_UP});
+        for (int down = 0; down < downs; ++down)
+            TapKeys({VK_DOWN});
+        TapKeys({VK_RETURN});
+    }
+    ASSERT_TRUE(WaitFor([this] { return LibraryCalls().size() == 7; }));
+    EXPECT_EQ(front, LibraryCalls()[3]);
+    EXPECT_EQ(L"AboutDlg|", LibraryCalls()[4].substr(0, 9));
+    EXPECT_EQ(L"Configure|", LibraryCalls()[5].substr(0, 10));
 
     // Explorer restarted: the icon is deleted and added again, once.
     SendMessageW(window(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);

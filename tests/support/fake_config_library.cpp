@@ -66,6 +66,14 @@ extern "C" void WINAPI AboutDlg(HWND owner) {
     Record(line);
 }
 
+extern "C" void WINAPI MyHotkeys(HWND front) {
+    wchar_t line[128];
+    _snwprintf(line, 127, L"MyHotkeys|%llx\n",
+               static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(front)));
+    line[127] = L'\0';
+    Record(line);
+}
+
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD, void*) {
     g_self = instance;
     return TRUE;
