@@ -10,6 +10,7 @@ namespace {
 const DWORD LET_GO_WAIT_MS = 1000;
 const DWORD STEP_ASIDE_WAIT_MS = 5000;
 const UINT MAX_STEPPED_ASIDE = 32;
+const DWORD SETTLE_MS = 100;
 // The most events one unit of text makes: a key with four modifiers.
 const UINT MAX_EVENTS_PER_UNIT = 10;
 
@@ -114,7 +115,11 @@ void StepAside(HWND agentWindow, const wchar_t* text, UINT length, SteppedAside*
 
 // Posted, not sent: a busy agent thread takes them back when it is free,
 // and none is lost to a timeout (that would keep the keys aside for good).
+// The system may still be working through the typed keys when SendInput
+// returns: the hotkeys come back only after a short settling time.
 void ComeBack(HWND agentWindow, const SteppedAside& aside) {
+    if (aside.count > 0)
+        Sleep(SETTLE_MS);
     for (UINT n = 0; n < aside.count; ++n)
         PostMessageW(agentWindow, AgentComeBackMessage, 0, aside.tokens[n]);
 }
