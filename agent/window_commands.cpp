@@ -149,8 +149,12 @@ bool RunWindowCommand(UINT commandCode) {
         ToggleAlwaysOnTop(window);
         break;
     case MAXIMIZE_OR_RESTORE:
-        // Async: a program that does not answer must not hold the worker.
-        ShowWindowAsync(window, IsZoomed(window) ? SW_RESTORE : SW_MAXIMIZE);
+        // Async: a program that does not answer must not hold the worker. A
+        // window without a maximize box (a fixed dialog) is not stretched.
+        if (IsZoomed(window))
+            ShowWindowAsync(window, SW_RESTORE);
+        else if (GetWindowLongPtrW(window, GWL_STYLE) & WS_MAXIMIZEBOX)
+            ShowWindowAsync(window, SW_MAXIMIZE);
         break;
     case MINIMIZE:
         ShowWindowAsync(window, SW_MINIMIZE);

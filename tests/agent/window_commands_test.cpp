@@ -71,6 +71,11 @@ TEST_F(AgentTest, WindowCommandsActOnTheWindowInFront) {
     ShowWindowAsync(window, SW_RESTORE);
     SetForegroundWindow(window);
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == window && !IsIconic(window); }));
+    // A window that cannot be maximized is left as it is.
+    SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) & ~WS_MAXIMIZEBOX);
+    press(0x0C11);
+    Sleep(300);
+    EXPECT_FALSE(IsZoomed(window));
     press(0x0C13);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(window); })) << "closed as by its close button";
     EXPECT_TRUE(Alive());
