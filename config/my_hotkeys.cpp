@@ -61,13 +61,14 @@ void DescribeAction(const ActionRecord& action, wchar_t* text, size_t chars) {
         StringCchPrintfW(text, chars, L"opens %s", IsUrl(field) ? field : ProgramFileName(field));
         break;
     case ACTION_TYPE_TEXT: {
-        // The start of the text, on one line: a line break shows as a blank.
+        // The start of the text, on one line: a line break or tab shows as a blank.
         wchar_t start[TYPED_SHOWN_CHARS + 2];
         UINT shown = 0, at = 0;
         for (; field[at] && shown < TYPED_SHOWN_CHARS; ++at) {
             if (field[at] == L'\n' && at > 0 && field[at - 1] == L'\r')
                 continue;
-            start[shown++] = field[at] == L'\r' || field[at] == L'\n' ? L' ' : field[at];
+            start[shown++] =
+                field[at] == L'\r' || field[at] == L'\n' || field[at] == L'\t' ? L' ' : field[at];
         }
         if (field[at])
             start[shown++] = L'\x2026';

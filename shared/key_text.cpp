@@ -145,9 +145,10 @@ TypedPiece NextTypedPiece(const wchar_t* text, UINT length, UINT* position) {
         return piece;
     }
     const wchar_t c = text[at];
-    if (c == L'\r' || c == L'\n') {
+    // A form's fields and many programs take a tab only as the key.
+    if (c == L'\r' || c == L'\n' || c == L'\t') {
         piece.kind = TYPED_KEY;
-        piece.virtualKey = VK_RETURN;
+        piece.virtualKey = c == L'\t' ? VK_TAB : VK_RETURN;
         *position = at + (c == L'\r' && at + 1 < length && text[at + 1] == L'\n' ? 2 : 1);
         return piece;
     }
@@ -200,7 +201,7 @@ TypedPiece NextTypedPiece(const wchar_t* text, UINT length, UINT* position) {
     // A run of characters as they are; a lone } is one of them.
     UINT end = at + 1;
     while (end < length && text[end] != L'{' && text[end] != L'}' && text[end] != L'\r' &&
-           text[end] != L'\n')
+           text[end] != L'\n' && text[end] != L'\t')
         ++end;
     piece.kind = TYPED_CHARACTERS;
     piece.text = text + at;

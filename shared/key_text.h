@@ -44,7 +44,8 @@ struct TypedPiece {
 };
 
 // The piece at *position of a text `length` units long; moves past it.
-// "{{" and "}}" are one brace each; a line break (CR LF, CR or LF) is Enter.
+// "{{" and "}}" are one brace each; a line break (CR LF, CR or LF) is Enter,
+// a tab the Tab key.
 TypedPiece NextTypedPiece(const wchar_t* text, UINT length, UINT* position);
 
 // The first TYPED_UNKNOWN piece of a text, or false when there is none.

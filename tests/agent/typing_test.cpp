@@ -26,7 +26,7 @@ TEST_F(AgentTest, AHotkeyTypesItsTextIntoTheProgramInFront) {
     ActionRecord type = {};
     type.kind = ACTION_TYPE_TEXT;
     CopyBoundedText(type.target, ACTION_PATH_CHARS,
-                    L"Caf\x00E9 \x20AC \x4E2D \U0001F600 {{x}}\r\nline{Tab}end{Ctrl + Alt + F11}"
+                    L"Caf\x00E9 \x20AC \x4E2D \U0001F600 {{x}}\r\nline{Tab}end\t{Ctrl + Alt + F11}"
                     L"{ctrl+a}");
     actions.Append(type);
     actions.Append(ProbeAction(1, log_, L"own"));
@@ -46,13 +46,13 @@ TEST_F(AgentTest, AHotkeyTypesItsTextIntoTheProgramInFront) {
     FrontWindow front(ES_MULTILINE | ES_WANTRETURN);
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.window(); }));
     PressCombination(CTRL_ALT, VK_F8);
-    const std::wstring expected = L"Caf\x00E9 \x20AC \x4E2D \U0001F600 {x}\r\nline\tend";
+    const std::wstring expected = L"Caf\x00E9 \x20AC \x4E2D \U0001F600 {x}\r\nline\tend\t";
     EXPECT_TRUE(WaitFor([&] { return front.Text() == expected; }))
         << "typed as it is; " << WindowsInFront();
     EXPECT_TRUE(WaitFor([&] { return Has(front.KeysDown(), L"Ctrl+0x41"); })) << "{ctrl+a}";
     const std::vector<std::wstring> keys = front.KeysDown();
     EXPECT_TRUE(Has(keys, L"0x0D")) << "the line break pressed Enter";
-    EXPECT_TRUE(Has(keys, L"0x09")) << "{Tab}";
+    EXPECT_EQ(2, std::count(keys.begin(), keys.end(), L"0x09")) << "{Tab} and a tab";
     EXPECT_TRUE(Has(keys, L"Ctrl+Alt+0x7A")) << "the agent's own combination reached the program";
     EXPECT_FALSE(AnyModifierDown()) << "nothing is left pressed";
     Sleep(300);
