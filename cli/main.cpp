@@ -291,6 +291,11 @@ UINT CountActions(const ActionArray& actions) {
     return count;
 }
 
+// "1 hotkey", "3 hotkeys".
+std::wstring Counted(UINT count, const wchar_t* thing) {
+    return std::to_wstring(count) + L" " + thing + (count == 1 ? L"" : L"s");
+}
+
 int Export(const std::wstring& path) {
     HotkeyArray hotkeys;
     ActionArray actions;
@@ -318,8 +323,8 @@ int Export(const std::wstring& path) {
         DeleteFileW(temporary.c_str());
         return Failed(L"cannot write " + path);
     }
-    PrintOut(L"Exported " + std::to_wstring(hotkeys.Count()) + L" hotkeys with " +
-             std::to_wstring(CountActions(actions)) + L" actions to " + path + L".\n");
+    PrintOut(L"Exported " + Counted(hotkeys.Count(), L"hotkey") + L" with " +
+             Counted(CountActions(actions), L"action") + L" to " + path + L".\n");
     return EXIT_OK;
 }
 
@@ -412,8 +417,8 @@ int Import(const std::wstring& path, bool merge) {
             return StoreFailed(L"cannot write the list to the registry; nothing was imported",
                                error);
     }
-    PrintOut((merge ? L"Added " : L"Imported ") + std::to_wstring(added) + L" hotkeys with " +
-             std::to_wstring(addedActions) + L" actions from " + path + L".\n");
+    PrintOut((merge ? L"Added " : L"Imported ") + Counted(added, L"hotkey") + L" with " +
+             Counted(addedActions, L"action") + L" from " + path + L".\n");
     return ReloadAndReport(hotkeys) ? EXIT_OK : EXIT_FAILED;
 }
 

@@ -366,7 +366,7 @@ TEST_F(Tool, HotkeysForChosenProgramsTravelListAndMergeByWhichProgramsCanHaveBot
       {"title": "Plain", "keys": "Ctrl + Shift + N"}]})");
     ToolRun run = Pendrix(L"import " + Quoted(L"programs.json"));
     ASSERT_EQ(0u, run.exitCode) << run.Err().c_str();
-    EXPECT_NE(std::wstring::npos, run.Out().find(L"Imported 3 hotkeys with 1 actions"))
+    EXPECT_NE(std::wstring::npos, run.Out().find(L"Imported 3 hotkeys with 1 action from"))
         << "the programs are no action: " << run.Out().c_str();
     ActionRecord rule;
     memcpy(&rule, ReadValue(StorePath(L"HEADER\\0\\0"), L"node").data(), sizeof rule);
@@ -389,7 +389,7 @@ TEST_F(Tool, HotkeysForChosenProgramsTravelListAndMergeByWhichProgramsCanHaveBot
       {"title": "Code M", "keys": "Ctrl + Shift + M", "onlyIn": ["code"]}]})");
     ToolRun merge = Pendrix(L"import --merge " + Quoted(L"more.json"));
     ASSERT_EQ(0u, merge.exitCode) << merge.Err().c_str();
-    EXPECT_NE(std::wstring::npos, merge.Out().find(L"Added 1 hotkeys with 0 actions"));
+    EXPECT_NE(std::wstring::npos, merge.Out().find(L"Added 1 hotkey with 0 actions"));
     EXPECT_NE(std::wstring::npos,
               merge.Out().find(L"Skipped hotkey 1 \"Notepad too\" (Ctrl + Shift + N): the list "
                                L"already has Ctrl + Shift + N for a program both work in, in "
