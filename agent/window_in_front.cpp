@@ -106,11 +106,13 @@ bool ReadProgramInFront() {
     HWND front = GetForegroundWindow();
     if (front)
         front = GetAncestor(front, GA_ROOT);
-    if (front == g_agent.frontWindow && front)
+    // No window in front is a moment between two (one closes or goes, the
+    // next is still being activated): the program last in front keeps its
+    // hotkeys until another window comes.
+    if (!front || front == g_agent.frontWindow)
         return false;
     DWORD processId = 0;
-    if (front)
-        GetWindowThreadProcessId(front, &processId);
+    GetWindowThreadProcessId(front, &processId);
     // The sheet of one's hotkeys lies over the program it lists: that program
     // stays in front for the hotkeys, so its own hotkey closes the sheet.
     wchar_t className[24];
