@@ -498,7 +498,17 @@ void ClickAt(POINT point, bool right, int clicks) {
     move.mi.dx = point.x * 65535 / screenWidth;
     move.mi.dy = point.y * 65535 / screenHeight;
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &move, sizeof move);
+    // Wine now and then drops a move (after a tray menu closed with the
+    // keyboard, for one): it is sent again until the pointer is there.
+    WaitFor(
+        [&] {
+            SendInput(1, &move, sizeof move);
+            Sleep(20);
+            POINT at = {};
+            GetCursorPos(&at);
+            return abs(at.x - point.x) <= 1 && abs(at.y - point.y) <= 1;
+        },
+        2000);
     for (int i = 0; i < clicks; ++i) {
         INPUT press[2] = {};
         press[0].type = press[1].type = INPUT_MOUSE;

@@ -136,6 +136,22 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
     ASSERT_NE(nullptr, sheet);
     PressCombination(CTRL_ALT, VK_F11);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); }));
+    // A click elsewhere, on the caption of the window under it: it goes.
+    PressCombination(CTRL_ALT, VK_F12);
+    sheet = WaitForSheet();
+    ASSERT_NE(nullptr, sheet);
+    // Once shown whole: its list has the focus, the last thing it does.
+    HWND list = FindWindowExW(sheet, nullptr, WC_LISTVIEWW, nullptr);
+    ASSERT_TRUE(WaitFor([&] {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(0, &info) && info.hwndFocus == list;
+    }));
+    const RECT ownRect = own.Rect();
+    const POINT caption = {ownRect.left + 40, ownRect.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 4};
+    ASSERT_EQ(own.window(), WindowFromPoint(caption));
+    ClickAt(caption, /*right=*/false, 1);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); })) << WindowsInFront();
     EXPECT_TRUE(Alive());
 
     EXPECT_TRUE(CloseProbeWindow(probeWindow, &process));
