@@ -58,20 +58,25 @@ extern "C" void WINAPI Configure() {
     Record(L"Configure returns\n");
 }
 
-extern "C" void WINAPI AboutDlg(HWND owner) {
+namespace {
+
+// "Name|window in hex", the window a call was given.
+void RecordWindowCall(const wchar_t* name, HWND window) {
     wchar_t line[128];
-    _snwprintf(line, 127, L"AboutDlg|%llx\n",
-               static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(owner)));
+    _snwprintf(line, 127, L"%s|%llx\n", name,
+               static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)));
     line[127] = L'\0';
     Record(line);
 }
 
+} // namespace
+
+extern "C" void WINAPI AboutDlg(HWND owner) {
+    RecordWindowCall(L"AboutDlg", owner);
+}
+
 extern "C" void WINAPI MyHotkeys(HWND front) {
-    wchar_t line[128];
-    _snwprintf(line, 127, L"MyHotkeys|%llx\n",
-               static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(front)));
-    line[127] = L'\0';
-    Record(line);
+    RecordWindowCall(L"MyHotkeys", front);
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD, void*) {
