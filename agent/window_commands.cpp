@@ -11,14 +11,6 @@ const UINT CLOSE = 0x0C13;
 const UINT NEXT_MONITOR = 0x0C14;
 const UINT CENTER = 0x0C15;
 
-// The top-level window in front, or nullptr for none, the desktop or the taskbar.
-HWND WindowInFront() {
-    HWND window = GetForegroundWindow();
-    if (window)
-        window = GetAncestor(window, GA_ROOT);
-    return window && !IsShellWindow(window) ? window : nullptr;
-}
-
 void ToggleAlwaysOnTop(HWND window) {
     const bool topmost = (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     SetWindowPos(window, topmost ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0,

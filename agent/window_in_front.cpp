@@ -84,11 +84,15 @@ bool IsSwitchableWindow(HWND window) {
            !(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
 }
 
+HWND WindowInFront() {
+    HWND window = GetForegroundWindow();
+    if (window)
+        window = GetAncestor(window, GA_ROOT);
+    return window && !IsShellWindow(window) ? window : nullptr;
+}
+
 HWND WindowUserWasIn() {
-    HWND front = GetForegroundWindow();
-    if (front)
-        front = GetAncestor(front, GA_ROOT);
-    if (front && !IsShellWindow(front))
+    if (HWND front = WindowInFront())
         return front;
     // The taskbar (a click on the tray icon brings it to the front) or the
     // desktop: the window the user last worked in is the first one under it.
@@ -99,7 +103,7 @@ HWND WindowUserWasIn() {
             !IsShellWindow(window))
             return window;
     }
-    return front;
+    return nullptr;
 }
 
 bool ReadProgramInFront() {

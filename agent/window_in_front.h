@@ -14,6 +14,8 @@ bool IsShellWindow(HWND window);
 // A window a user switches to: visible, top-level, owned by nobody, not a
 // tool window.
 bool IsSwitchableWindow(HWND window);
+// The top-level window in front, or nullptr for none, the desktop or the taskbar.
+HWND WindowInFront();
 // The top-level window the user works in: the one in front, or when the
 // desktop or the taskbar is, the first window under it.
 HWND WindowUserWasIn();
