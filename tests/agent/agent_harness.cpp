@@ -199,14 +199,28 @@ void TapKeys(std::initializer_list<WORD> keys) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-DWORD RunProgram(const std::wstring& program, const std::wstring& arguments,
-                 const std::wstring& folder, DWORD timeout) {
+bool StartProgram(const std::wstring& program, const std::wstring& arguments,
+                  const std::wstring& folder, PROCESS_INFORMATION* process) {
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+    *process = PROCESS_INFORMATION();
+    // Wine refuses, once in many runs, to start a program at all, for a
+    // reason not seen: a refusal is said and tried again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           folder.empty() ? nullptr : folder.c_str(), &startup, process))
+            return true;
+        printf("starting %ls failed with error %lu\n", program.c_str(), GetLastError());
+        Sleep(500);
+    }
+    return false;
+}
+
+DWORD RunProgram(const std::wstring& program, const std::wstring& arguments,
+                 const std::wstring& folder, DWORD timeout) {
+    PROCESS_INFORMATION process;
+    if (!StartProgram(program, arguments, folder, &process))
         return 0xFFFFFFFF;
     DWORD code = 0xFFFFFFFE;
     if (WaitForSingleObject(process.hProcess, timeout) == WAIT_OBJECT_0)
@@ -374,21 +388,7 @@ void AgentTest::Install(Library library) {
 }
 
 bool AgentTest::Start(const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + AgentPath() + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    // Wine refused, once in many runs, to start the agent just copied, at
-    // once and for a reason not seen: a refusal is said and tried again.
-    BOOL started = FALSE;
-    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
-        started = CreateProcessW(AgentPath().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                 nullptr, installFolder_.c_str(), &startup, &process_);
-        if (!started) {
-            printf("starting the agent failed with error %lu\n", GetLastError());
-            Sleep(500);
-        }
-    }
-    if (!started)
+    if (!StartProgram(AgentPath(), arguments, installFolder_, &process_))
         return false;
     if (!WaitFor([this] { return (window_ = FindAgentWindowOf(process_.dwProcessId)) != nullptr; }))
         return false;
@@ -614,13 +614,8 @@ DWORD WINAPI FrontWindow::Run(void* parameter) {
 }
 
 HWND StartProbeWindow(const std::wstring& log, const wchar_t* tag, PROCESS_INFORMATION* process) {
-    const std::wstring probe = TestProgramFolder() + L"launch_probe.exe";
-    std::wstring commandLine = L"\"" + probe + L"\" \"" + log + L"\" " + tag + L" 60000 window";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    *process = PROCESS_INFORMATION();
-    if (!CreateProcessW(probe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, process))
+    if (!StartProgram(TestProgramFolder() + L"launch_probe.exe",
+                      L"\"" + log + L"\" " + tag + L" 60000 window", L"", process))
         return nullptr;
     HWND window = nullptr;
     WaitFor([&] {

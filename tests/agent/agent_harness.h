@@ -76,6 +76,10 @@ bool CombinationIsTaken(UINT modifiers, UINT key);
 const ULONG_PTR TEST_INPUT_MARK = 0x5E17;
 // Presses and releases each key in turn, in one SendInput call.
 void TapKeys(std::initializer_list<WORD> keys);
+// Starts a program (in `folder`, or here when it is empty), trying again
+// when Wine refuses for no reason.
+bool StartProgram(const std::wstring& program, const std::wstring& arguments,
+                  const std::wstring& folder, PROCESS_INFORMATION* process);
 // Starts a program, waits up to `timeout` for it to end and returns its exit
 // code (0xFFFFFFFF when it did not start, 0xFFFFFFFE when it was stopped).
 DWORD RunProgram(const std::wstring& program, const std::wstring& arguments,
