@@ -216,6 +216,31 @@ void DecideWanted() {
     }
 }
 
+// Those that wait for their program are checked at a load as the others
+// are, so the store and the dialog say at once that the system refuses their
+// keys. Keys that one of ours holds it has accepted; the others are tried
+// and given back at once.
+void CheckWaitingHotkeys(HWND window, RefusedHotkeys* refused) {
+    RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
+    for (UINT i = 0; i < hotkeys.Count(); ++i) {
+        HotkeyRecord& hotkey = hotkeys.At(i);
+        const HotkeyState& state = g_agent.states.At(i);
+        if (state.rule < 0 || state.registered || hotkey.enabled != 1 || BeingTyped(hotkey))
+            continue;
+        bool held = false;
+        for (UINT j = 0; j < hotkeys.Count() && !held; ++j)
+            held = g_agent.states.At(j).registered && SameCombination(hotkeys.At(j), hotkey);
+        const int id = HotkeyIdBase + static_cast<int>(i);
+        if (held || RegisterHotKey(window, id, hotkey.modifiers, hotkey.virtualKey)) {
+            if (!held)
+                UnregisterHotKey(window, id);
+            continue;
+        }
+        hotkey.enabled = 0;
+        NoteRefusal(refused, i);
+    }
+}
+
 } // namespace
 
 void UpdateProgramHotkeys(HWND window, RefusedHotkeys* refused) {
@@ -280,6 +305,8 @@ void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused) {
         ReadProgramInFront();
     }
     UpdateProgramHotkeys(window, refused);
+    if (anyLimited)
+        CheckWaitingHotkeys(window, refused);
 }
 
 bool RegisterHotkeys(HWND window, int index) {

@@ -151,15 +151,22 @@ bool Registrable(const HotkeyRecord& hotkey) {
            (hotkey.modifiers & ~(HOTKEY_MODIFIERS | MOD_NOREPEAT)) == 0;
 }
 
-// Why the agent turned off a hotkey that was to be on.
-std::wstring RefusalReason(const HotkeyArray& now, UINT i) {
+const ActionRecord* ProgramRule(const ActionArray& actions, UINT hotkey) {
+    const int rule = FindProgramRule(actions, hotkey);
+    return rule < 0 ? nullptr : &actions.At(static_cast<UINT>(rule));
+}
+
+// Why the agent turned off a hotkey that was to be on. Hotkeys on the same
+// keys stand in each other's way only where some program could have both.
+std::wstring RefusalReason(const HotkeyArray& now, const ActionArray& actions, UINT i) {
     const HotkeyRecord& hotkey = now.At(i);
     if (!Registrable(hotkey))
         return L"Windows cannot register these keys (key code " +
                std::to_wstring(hotkey.virtualKey) + L", modifier bits " +
                HexCode(hotkey.modifiers) + L")";
     for (UINT j = 0; j < i; ++j) {
-        if (now.At(j).enabled == 1 && SameCombination(now.At(j), hotkey))
+        if (now.At(j).enabled == 1 && SameCombination(now.At(j), hotkey) &&
+            RulesClash(ProgramRule(actions, j), ProgramRule(actions, i)))
             return L"it has the same keys as hotkey " + std::to_wstring(j + 1);
     }
     return L"another program uses these keys";
@@ -185,7 +192,7 @@ bool ReloadAndReport(const HotkeyArray& written) {
             continue;
         refused = true;
         PrintError(L"could not register " + Named(i, written.At(i)) + L": " +
-                   RefusalReason(now, i) + L", so it is stored disabled.\n");
+                   RefusalReason(now, actions, i) + L", so it is stored disabled.\n");
     }
     if (!refused)
         ReportReload(result);
@@ -374,14 +381,11 @@ int Import(const std::wstring& path, bool merge) {
                 int clash = -1;
                 bool limited = candidateRule >= 0;
                 for (UINT h = 0; h < hotkeys.Count() && clash < 0; ++h) {
-                    const int rule = FindProgramRule(actions, h);
+                    const ActionRecord* rule = ProgramRule(actions, h);
                     if (SameCombination(hotkeys.At(h), candidate) &&
-                        RulesClash(rule < 0 ? nullptr : &actions.At(static_cast<UINT>(rule)),
-                                   candidateRule < 0
-                                       ? nullptr
-                                       : &fileActions.At(static_cast<UINT>(candidateRule)))) {
+                        RulesClash(rule, ProgramRule(fileActions, i))) {
                         clash = static_cast<int>(h);
-                        limited = limited || rule >= 0;
+                        limited = limited || rule;
                     }
                 }
                 if (clash >= 0) {

@@ -122,12 +122,21 @@ TEST_F(AgentTest, NoBalloonWhenAllRegisterOrAfterAReloadTheDialogAskedFor) {
     ASSERT_TRUE(Start());
     EXPECT_EQ(nullptr, WaitForBalloon(4000).window) << "everything registered";
 
-    HeldCombinations taken(CTRL_ALT, {VK_F6});
+    // Keys held elsewhere are refused for hotkeys that wait for their
+    // program too; keys that one of ours holds are no refusal.
+    HeldCombinations taken(CTRL_ALT, {VK_F6, VK_F8});
     ASSERT_TRUE(taken.held());
     hotkeys.Append(MakeHotkey(L"Taken", CTRL_ALT, VK_F6));
+    hotkeys.Append(MakeHotkey(L"Taken, for the probe", CTRL_ALT, VK_F8));
+    actions.Append(ProgramsAction(3, PROGRAMS_ONLY_IN, L"launch_probe"));
+    hotkeys.Append(MakeHotkey(L"Probe's own", CTRL_ALT, VK_F4));
+    actions.Append(ProgramsAction(4, PROGRAMS_ONLY_IN, L"launch_probe"));
     WriteStore(hotkeys, actions);
     ASSERT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
-    EXPECT_EQ(0, StoredHotkeys()[2].enabled);
+    std::vector<BYTE> enabled;
+    for (const HotkeyRecord& hotkey : StoredHotkeys())
+        enabled.push_back(hotkey.enabled);
+    EXPECT_EQ((std::vector<BYTE>{1, 1, 0, 0, 1}), enabled);
     EXPECT_EQ(nullptr, WaitForBalloon(4000).window) << "the dialog shows it in its list";
 }
 

@@ -525,13 +525,25 @@ TEST_F(Tool, TheRunningAgentReloadsRunsAndReportsWhatItCouldNotRegister) {
     next.Append(MakeHotkey(L"Imported", CTRL_ALT, VK_F6));
     next.Append(MakeHotkey(L"Taken", CTRL_ALT, VK_F7));
     next.Append(MakeHotkey(L"Twin", CTRL_ALT, VK_F6));
+    // With this program in front, two hotkeys for it on one combination: the
+    // second stands in the first's way, not in that of the unlimited one.
+    next.Append(MakeHotkey(L"Anywhere", CTRL_ALT, VK_F9));
+    next.Append(MakeHotkey(L"Tests'", CTRL_ALT, VK_F9));
+    next.Append(MakeHotkey(L"Tests' twin", CTRL_ALT, VK_F9));
     nextActions.Append(ProbeAction(0, log_, L"imported"));
     nextActions.Append(ProbeAction(1, log_, L"second"));
+    nextActions.Append(ProgramsAction(4, PROGRAMS_ONLY_IN, L"cli_tests"));
+    nextActions.Append(ProgramsAction(5, PROGRAMS_NOT_IN, L"notepad"));
     WriteStore(next, nextActions);
     ASSERT_EQ(0u, Pendrix(L"export " + Quoted(L"next.json")).exitCode);
     WriteStore(hotkeys, actions);
     ASSERT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
-    ToolRun imported = Pendrix(L"import " + Quoted(L"next.json"));
+    ToolRun imported;
+    {
+        FrontWindow front;
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.window(); }));
+        imported = Pendrix(L"import " + Quoted(L"next.json"));
+    }
     taken.reset();
     EXPECT_EQ(1u, imported.exitCode);
     EXPECT_NE(std::wstring::npos,
@@ -541,6 +553,10 @@ TEST_F(Tool, TheRunningAgentReloadsRunsAndReportsWhatItCouldNotRegister) {
     EXPECT_NE(std::wstring::npos,
               imported.Err().find(L"could not register hotkey 3 \"Twin\" (ALT + Ctrl + F6): it "
                                   L"has the same keys as hotkey 1"))
+        << imported.Err().c_str();
+    EXPECT_NE(std::wstring::npos, imported.Err().find(L"could not register hotkey 6 \"Tests' "
+                                                      L"twin\" (ALT + Ctrl + F9): it has the "
+                                                      L"same keys as hotkey 5"))
         << imported.Err().c_str();
     PressCombination(CTRL_ALT, VK_F6);
     EXPECT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"imported").size() == 1; }));
