@@ -377,13 +377,13 @@ int Import(const std::wstring& path, bool merge) {
                 return StoreFailed(L"cannot read the list; nothing was imported", error);
             for (UINT i = 0; i < fileHotkeys.Count(); ++i) {
                 const HotkeyRecord& candidate = fileHotkeys.At(i);
-                const int candidateRule = FindProgramRule(fileActions, i);
+                const ActionRecord* candidateRule = ProgramRule(fileActions, i);
                 int clash = -1;
-                bool limited = candidateRule >= 0;
+                bool limited = candidateRule != nullptr;
                 for (UINT h = 0; h < hotkeys.Count() && clash < 0; ++h) {
                     const ActionRecord* rule = ProgramRule(actions, h);
                     if (SameCombination(hotkeys.At(h), candidate) &&
-                        RulesClash(rule, ProgramRule(fileActions, i))) {
+                        RulesClash(rule, candidateRule)) {
                         clash = static_cast<int>(h);
                         limited = limited || rule;
                     }
