@@ -172,6 +172,29 @@ std::wstring RefusalReason(const HotkeyArray& now, const ActionArray& actions, U
     return L"another program uses these keys";
 }
 
+// Of two enabled hotkeys on the same keys that some program could both have,
+// where programs decide, the agent would find out only once such a program
+// came to the front. The later one is stored off now, as the agent stores an
+// unlimited twin; says which, or nothing.
+std::wstring TurnOffProgramTwins(HotkeyArray* hotkeys, const ActionArray& actions) {
+    std::wstring said;
+    for (UINT i = 0; i < hotkeys->Count(); ++i) {
+        HotkeyRecord& hotkey = hotkeys->At(i);
+        const ActionRecord* rule = ProgramRule(actions, i);
+        for (UINT j = 0; j < i && hotkey.enabled == 1; ++j) {
+            const ActionRecord* other = ProgramRule(actions, j);
+            if (hotkeys->At(j).enabled != 1 || (!rule && !other) ||
+                !SameCombination(hotkeys->At(j), hotkey) || !RulesClash(other, rule))
+                continue;
+            hotkey.enabled = 0;
+            said += L"could not register " + Named(i, hotkey) +
+                    L": it has the same keys as hotkey " + std::to_wstring(j + 1) +
+                    L", so it is stored disabled.\n";
+        }
+    }
+    return said;
+}
+
 // Tells the agent and reports what it could not register, and why; false
 // when some hotkey was refused.
 bool ReloadAndReport(const HotkeyArray& written) {
@@ -365,6 +388,7 @@ int Import(const std::wstring& path, bool merge) {
     HotkeyArray hotkeys;
     ActionArray actions;
     UINT added = 0, addedActions = 0;
+    std::wstring twins;
     {
         // Read, check and write as one: no other writer comes between.
         store_detail::StoreLock lock;
@@ -416,6 +440,7 @@ int Import(const std::wstring& path, bool merge) {
             actions.Swap(fileActions);
             added = hotkeys.Count();
             addedActions = CountActions(actions);
+            twins = TurnOffProgramTwins(&hotkeys, actions);
         }
         if (const LONG error = WriteStore(hotkeys, actions))
             return StoreFailed(L"cannot write the list to the registry; nothing was imported",
@@ -423,7 +448,9 @@ int Import(const std::wstring& path, bool merge) {
     }
     PrintOut((merge ? L"Added " : L"Imported ") + Counted(added, L"hotkey") + L" with " +
              Counted(addedActions, L"action") + L" from " + path + L".\n");
-    return ReloadAndReport(hotkeys) ? EXIT_OK : EXIT_FAILED;
+    if (!twins.empty())
+        PrintError(twins);
+    return ReloadAndReport(hotkeys) && twins.empty() ? EXIT_OK : EXIT_FAILED;
 }
 
 int Reload() {
@@ -438,6 +465,7 @@ int SetEnabled(const std::wstring& position, bool enable) {
     HotkeyArray hotkeys;
     ActionArray actions;
     UINT index = 0;
+    std::wstring twins;
     {
         store_detail::StoreLock lock;
         if (!lock.Held())
@@ -450,13 +478,16 @@ int SetEnabled(const std::wstring& position, bool enable) {
             return Failed(L"there is no hotkey " + position + L"; the list has " +
                           std::to_wstring(hotkeys.Count()));
         hotkeys.At(index).enabled = enable ? 1 : 0;
+        twins = TurnOffProgramTwins(&hotkeys, actions);
         if (const LONG error = WriteStore(hotkeys, actions))
             return StoreFailed(L"cannot write the list to the registry; nothing was changed",
                                error);
     }
     PrintOut(std::wstring(enable ? L"Enabled " : L"Disabled ") + Named(index, hotkeys.At(index)) +
              L".\n");
-    return ReloadAndReport(hotkeys) ? EXIT_OK : EXIT_FAILED;
+    if (!twins.empty())
+        PrintError(twins);
+    return ReloadAndReport(hotkeys) && twins.empty() ? EXIT_OK : EXIT_FAILED;
 }
 
 // The agent runs it as it runs a press: by the combination the message

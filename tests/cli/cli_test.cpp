@@ -530,10 +530,15 @@ TEST_F(Tool, TheRunningAgentReloadsRunsAndReportsWhatItCouldNotRegister) {
     next.Append(MakeHotkey(L"Anywhere", CTRL_ALT, VK_F9));
     next.Append(MakeHotkey(L"Tests'", CTRL_ALT, VK_F9));
     next.Append(MakeHotkey(L"Tests' twin", CTRL_ALT, VK_F9));
+    // Twins for a program not in front are stored off at once all the same.
+    next.Append(MakeHotkey(L"Notepad's", CTRL_ALT, VK_F10));
+    next.Append(MakeHotkey(L"Notepad's twin", CTRL_ALT, VK_F10));
     nextActions.Append(ProbeAction(0, log_, L"imported"));
     nextActions.Append(ProbeAction(1, log_, L"second"));
     nextActions.Append(ProgramsAction(4, PROGRAMS_ONLY_IN, L"cli_tests"));
     nextActions.Append(ProgramsAction(5, PROGRAMS_NOT_IN, L"notepad"));
+    nextActions.Append(ProgramsAction(6, PROGRAMS_ONLY_IN, L"notepad.exe"));
+    nextActions.Append(ProgramsAction(7, PROGRAMS_ONLY_IN, L"wordpad; Notepad"));
     WriteStore(next, nextActions);
     ASSERT_EQ(0u, Pendrix(L"export " + Quoted(L"next.json")).exitCode);
     WriteStore(hotkeys, actions);
@@ -558,6 +563,12 @@ TEST_F(Tool, TheRunningAgentReloadsRunsAndReportsWhatItCouldNotRegister) {
                                                       L"twin\" (ALT + Ctrl + F9): it has the "
                                                       L"same keys as hotkey 5"))
         << imported.Err().c_str();
+    EXPECT_NE(std::wstring::npos, imported.Err().find(L"could not register hotkey 8 \"Notepad's "
+                                                      L"twin\" (ALT + Ctrl + F10): it has the "
+                                                      L"same keys as hotkey 7"))
+        << imported.Err().c_str();
+    EXPECT_EQ(1, StoredHotkeys()[6].enabled);
+    EXPECT_EQ(0, StoredHotkeys()[7].enabled);
     PressCombination(CTRL_ALT, VK_F6);
     EXPECT_TRUE(WaitFor([this] { return RunsOf(ReadProbeLog(log_), L"imported").size() == 1; }));
 
