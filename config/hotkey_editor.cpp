@@ -64,27 +64,6 @@ void ReadText(HWND editor, int id, wchar_t* field, UINT width) {
     CopyBoundedText(field, width, text);
 }
 
-// Says that the combination is another hotkey's where both would work: in
-// the words of old where neither is limited to programs, else naming it.
-void SayClash(HWND owner, int clash, const ActionRecord* rule) {
-    const int otherRule = FindProgramRule(g_actionList, static_cast<UINT>(clash));
-    if (!rule && otherRule < 0) {
-        ShowEditorError(owner, L"You have already selected this combination");
-        return;
-    }
-    const HotkeyRecord& other = HotkeyAt(static_cast<UINT>(clash));
-    wchar_t limit[ACTION_PATH_CHARS + 64] = L"All programs";
-    if (otherRule >= 0)
-        FormatProgramRule(ActionAt(static_cast<UINT>(otherRule)), limit, ARRAYSIZE(limit));
-    wchar_t title[HOTKEY_TEXT_CHARS + 1];
-    CopyBoundedText(title, ARRAYSIZE(title), other.title);
-    wchar_t text[ACTION_PATH_CHARS + 256];
-    StringCchPrintfW(text, ARRAYSIZE(text),
-                     L"\"%s\" (%s) has this combination in a program where both would work.", title,
-                     limit);
-    ShowEditorError(owner, text);
-}
-
 void OnInsert(HWND editor) {
     if (GetWindowTextLengthW(GetDlgItem(editor, IDC_TITLE_EDIT)) == 0) {
         ShowEditorError(editor, L"Please specify a title");

@@ -168,3 +168,42 @@ int ClashingHotkey(UINT modifiers, UINT key, const ActionRecord* rule, int skip)
     }
     return -1;
 }
+
+// Another enabled hotkey on the keys of `hotkey` in a program both would work
+// in, where programs decide, or -1. The agent refuses a twin that works
+// everywhere at once, but one for chosen programs only when such a program
+// comes to the front.
+int EnabledTwin(UINT hotkey) {
+    const HotkeyRecord& own = HotkeyAt(hotkey);
+    const ActionRecord* rule = RuleOf(hotkey);
+    for (UINT i = 0; i < g_hotkeyList.Count(); ++i) {
+        const HotkeyRecord& other = HotkeyAt(i);
+        if (i == hotkey || other.enabled == 0 || other.modifiers != own.modifiers ||
+            other.virtualKey != own.virtualKey || (!rule && !RuleOf(i)))
+            continue;
+        if (RulesClash(RuleOf(i), rule))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// Says that the combination is another hotkey's where both would work: in
+// the words of old where neither is limited to programs, else naming it.
+void SayClash(HWND owner, int clash, const ActionRecord* rule) {
+    const int otherRule = FindProgramRule(g_actionList, static_cast<UINT>(clash));
+    if (!rule && otherRule < 0) {
+        ShowEditorError(owner, L"You have already selected this combination");
+        return;
+    }
+    const HotkeyRecord& other = HotkeyAt(static_cast<UINT>(clash));
+    wchar_t limit[ACTION_PATH_CHARS + 64] = L"All programs";
+    if (otherRule >= 0)
+        FormatProgramRule(ActionAt(static_cast<UINT>(otherRule)), limit, ARRAYSIZE(limit));
+    wchar_t title[HOTKEY_TEXT_CHARS + 1];
+    CopyBoundedText(title, ARRAYSIZE(title), other.title);
+    wchar_t text[ACTION_PATH_CHARS + 256];
+    StringCchPrintfW(text, ARRAYSIZE(text),
+                     L"\"%s\" (%s) has this combination in a program where both would work.", title,
+                     limit);
+    ShowEditorError(owner, text);
+}

@@ -621,11 +621,25 @@ TEST_F(Editors, AHotkeyForChosenProgramsSharesItsKeysOnlyWhereNoProgramHasBoth) 
     CopyBoundedText(rule.target, ACTION_PATH_CHARS, L"notepad");
     actions.Append(rule);
     actions.Append(ProbeAction(0, log_, L"mail"));
+    // A twin from a file, stored off: it stays off while Mail is on.
+    hotkeys.Append(MakeHotkey(L"Mail too", MOD_CONTROL | MOD_SHIFT, 'N', 0));
+    rule.owner = 1;
+    CopyBoundedText(rule.target, ACTION_PATH_CHARS, L"wordpad; Notepad");
+    actions.Append(rule);
     WriteStore(hotkeys, actions);
     Open();
     std::vector<ListRow> rows = ReadList(HotkeyView(), 5);
-    ASSERT_EQ(1u, rows.size());
+    ASSERT_EQ(2u, rows.size());
     EXPECT_EQ(L"Only in: notepad", rows[0].cells[4]);
+    ClickListRow(HotkeyView(), 0);
+    Click(main_, 1011);
+    ASSERT_TRUE(WaitFor([&] { return StoredHotkeys()[0].enabled == 1; }));
+    ClickListRow(HotkeyView(), 1);
+    Click(main_, 1011);
+    ExpectError(main_, L"\"Mail\" (Only in: notepad) has this combination in a program where "
+                       L"both would work.");
+    EXPECT_FALSE(Checked(main_, 1011));
+    EXPECT_EQ(0, StoredHotkeys()[1].enabled);
     ClickListRow(HotkeyView(), 0);
     ASSERT_EQ(1u, ReadList(ActionView(), 2).size()) << "the programs record is no action";
     ClickListRow(ActionView(), 0);
@@ -673,16 +687,16 @@ TEST_F(Editors, AHotkeyForChosenProgramsSharesItsKeysOnlyWhereNoProgramHasBoth) 
     Click(editor, 1008);
     ASSERT_TRUE(Closed(editor));
     std::vector<ActionRecord> stored;
-    ASSERT_TRUE(WaitFor([&] { return (stored = StoredActions(1)).size() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return (stored = StoredActions(2)).size() == 1; }));
     EXPECT_EQ(ACTION_PROGRAMS, stored[0].kind);
     EXPECT_EQ(PROGRAMS_ONLY_IN, stored[0].commandCode);
     EXPECT_STREQ(L"winword", stored[0].target);
     rows = ReadList(HotkeyView(), 5);
-    ASSERT_EQ(2u, rows.size());
-    EXPECT_EQ(L"Only in: winword", rows[1].cells[4]);
+    ASSERT_EQ(3u, rows.size());
+    EXPECT_EQ(L"Only in: winword", rows[2].cells[4]);
 
     // Back to all programs: the record goes.
-    ClickListRow(HotkeyView(), 1);
+    ClickListRow(HotkeyView(), 2);
     editor = OpenHotkeyEditor(1016);
     ASSERT_NE(nullptr, editor);
     EXPECT_EQ(1, Selection(editor, 1009));
@@ -690,5 +704,5 @@ TEST_F(Editors, AHotkeyForChosenProgramsSharesItsKeysOnlyWhereNoProgramHasBoth) 
     Select(editor, 1009, 0);
     Click(editor, 1008);
     ASSERT_TRUE(Closed(editor));
-    EXPECT_TRUE(WaitFor([&] { return StoredActions(1).empty(); }));
+    EXPECT_TRUE(WaitFor([&] { return StoredActions(2).empty(); }));
 }
