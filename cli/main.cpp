@@ -156,6 +156,20 @@ const ActionRecord* ProgramRule(const ActionArray& actions, UINT hotkey) {
     return rule < 0 ? nullptr : &actions.At(static_cast<UINT>(rule));
 }
 
+// An enabled hotkey before hotkey `i` on its keys, in a program both would
+// work in, or -1; with `limitedOnly`, only one for chosen programs counts
+// (the agent itself refuses a second that works everywhere).
+int EarlierTwin(const HotkeyArray& hotkeys, const ActionArray& actions, UINT i, bool limitedOnly) {
+    const ActionRecord* rule = ProgramRule(actions, i);
+    for (UINT j = 0; j < i; ++j) {
+        const ActionRecord* other = ProgramRule(actions, j);
+        if (hotkeys.At(j).enabled == 1 && SameCombination(hotkeys.At(j), hotkeys.At(i)) &&
+            (!limitedOnly || rule || other) && RulesClash(other, rule))
+            return static_cast<int>(j);
+    }
+    return -1;
+}
+
 // Why the agent turned off a hotkey that was to be on. Hotkeys on the same
 // keys stand in each other's way only where some program could have both.
 std::wstring RefusalReason(const HotkeyArray& now, const ActionArray& actions, UINT i) {
@@ -164,11 +178,9 @@ std::wstring RefusalReason(const HotkeyArray& now, const ActionArray& actions, U
         return L"Windows cannot register these keys (key code " +
                std::to_wstring(hotkey.virtualKey) + L", modifier bits " +
                HexCode(hotkey.modifiers) + L")";
-    for (UINT j = 0; j < i; ++j) {
-        if (now.At(j).enabled == 1 && SameCombination(now.At(j), hotkey) &&
-            RulesClash(ProgramRule(actions, j), ProgramRule(actions, i)))
-            return L"it has the same keys as hotkey " + std::to_wstring(j + 1);
-    }
+    const int twin = EarlierTwin(now, actions, i, /*limitedOnly=*/false);
+    if (twin >= 0)
+        return L"it has the same keys as hotkey " + std::to_wstring(twin + 1);
     return L"another program uses these keys";
 }
 
@@ -179,18 +191,15 @@ std::wstring RefusalReason(const HotkeyArray& now, const ActionArray& actions, U
 std::wstring TurnOffProgramTwins(HotkeyArray* hotkeys, const ActionArray& actions) {
     std::wstring said;
     for (UINT i = 0; i < hotkeys->Count(); ++i) {
-        HotkeyRecord& hotkey = hotkeys->At(i);
-        const ActionRecord* rule = ProgramRule(actions, i);
-        for (UINT j = 0; j < i && hotkey.enabled == 1; ++j) {
-            const ActionRecord* other = ProgramRule(actions, j);
-            if (hotkeys->At(j).enabled != 1 || (!rule && !other) ||
-                !SameCombination(hotkeys->At(j), hotkey) || !RulesClash(other, rule))
-                continue;
-            hotkey.enabled = 0;
-            said += L"could not register " + Named(i, hotkey) +
-                    L": it has the same keys as hotkey " + std::to_wstring(j + 1) +
-                    L", so it is stored disabled.\n";
-        }
+        if (hotkeys->At(i).enabled != 1)
+            continue;
+        const int twin = EarlierTwin(*hotkeys, actions, i, /*limitedOnly=*/true);
+        if (twin < 0)
+            continue;
+        hotkeys->At(i).enabled = 0;
+        said += L"could not register " + Named(i, hotkeys->At(i)) +
+                L": it has the same keys as hotkey " + std::to_wstring(twin + 1) +
+                L", so it is stored disabled.\n";
     }
     return said;
 }
