@@ -157,11 +157,11 @@ void OfferRunningPrograms(HWND editor) {
     HeapFree(GetProcessHeap(), 0, offer);
 }
 
-int ClashingHotkey(UINT modifiers, UINT key, const ActionRecord* rule, int skip) {
+int ClashingHotkey(UINT modifiers, UINT key, const ActionRecord* rule, int skip, bool enabledOnly) {
     for (UINT i = 0; i < g_hotkeyList.Count(); ++i) {
         const HotkeyRecord& hotkey = HotkeyAt(i);
         if (static_cast<int>(i) == skip || hotkey.modifiers != modifiers ||
-            hotkey.virtualKey != key)
+            hotkey.virtualKey != key || (enabledOnly && hotkey.enabled == 0))
             continue;
         if (RulesClash(RuleOf(i), rule))
             return static_cast<int>(i);
@@ -169,22 +169,14 @@ int ClashingHotkey(UINT modifiers, UINT key, const ActionRecord* rule, int skip)
     return -1;
 }
 
-// Another enabled hotkey on the keys of `hotkey` in a program both would work
-// in, where programs decide, or -1. The agent refuses a twin that works
-// everywhere at once, but one for chosen programs only when such a program
-// comes to the front.
+// The agent refuses a twin that works everywhere at once, but one for chosen
+// programs only when such a program comes to the front.
 int EnabledTwin(UINT hotkey) {
-    const HotkeyRecord& own = HotkeyAt(hotkey);
     const ActionRecord* rule = RuleOf(hotkey);
-    for (UINT i = 0; i < g_hotkeyList.Count(); ++i) {
-        const HotkeyRecord& other = HotkeyAt(i);
-        if (i == hotkey || other.enabled == 0 || other.modifiers != own.modifiers ||
-            other.virtualKey != own.virtualKey || (!rule && !RuleOf(i)))
-            continue;
-        if (RulesClash(RuleOf(i), rule))
-            return static_cast<int>(i);
-    }
-    return -1;
+    const HotkeyRecord& own = HotkeyAt(hotkey);
+    return rule ? ClashingHotkey(own.modifiers, own.virtualKey, rule, static_cast<int>(hotkey),
+                                 /*enabledOnly=*/true)
+                : -1;
 }
 
 // Says that the combination is another hotkey's where both would work: in

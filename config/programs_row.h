@@ -20,9 +20,10 @@ void OfferRunningPrograms(HWND editor);
 
 // The hotkey whose combination another hotkey has in a program both would
 // work in, or -1; `skip` is the hotkey being modified (-1 for none).
-int ClashingHotkey(UINT modifiers, UINT key, const ActionRecord* rule, int skip);
-// An enabled hotkey with the keys of `hotkey` in a program both would work
-// in, where either is limited to programs, or -1.
+int ClashingHotkey(UINT modifiers, UINT key, const ActionRecord* rule, int skip,
+                   bool enabledOnly = false);
+// For a hotkey for chosen programs, an enabled one on its keys in a program
+// both would work in; otherwise -1.
 int EnabledTwin(UINT hotkey);
 // Says that `clash` has the combination in a program where a hotkey with
 // `rule` (nullptr: every program) would work too.
