@@ -79,7 +79,11 @@ namespace {
 
 bool ReadKeyName(const wchar_t* text, size_t length, UINT* virtualKey) {
     for (int row = 0; row < KEY_NAME_ROWS; ++row) {
-        if (SameName(text, length, KeyNameTable[row].name)) {
+        // A punctuation key may also be written as the character it carries
+        // on a US layout alone: "Ctrl + ;".
+        const wchar_t* name = KeyNameTable[row].name;
+        const wchar_t carried[2] = {name[1] == L' ' && name[2] == L'(' ? name[0] : L'\0', L'\0'};
+        if (SameName(text, length, name) || (carried[0] && SameName(text, length, carried))) {
             *virtualKey = KeyNameTable[row].code;
             return true;
         }

@@ -326,13 +326,15 @@ TEST_F(Tool, TypedTextsOpenOptionsAndTheAddedKeysAndCommandsTravelAndList) {
         {"open": "notepad.exe", "ifRunning": "switch", "runAs": "administrator",
          "window": "minimized"},
         {"command": "center window"}]},
-      {"title": "Y", "keys": "win+y", "actions": [{"open": "b.exe", "window": "maximized"}]}]})json");
+      {"title": "Y", "keys": "win+y", "actions": [{"open": "b.exe", "window": "maximized"}]},
+      {"title": "Back", "keys": "ctrl + \\"}]})json");
     ToolRun run = Pendrix(L"import " + Quoted(L"typing.json"));
     ASSERT_EQ(0u, run.exitCode) << run.Err().c_str();
     const std::vector<HotkeyRecord> hotkeys = StoredHotkeys();
-    ASSERT_EQ(2u, hotkeys.size());
+    ASSERT_EQ(3u, hotkeys.size());
     EXPECT_EQ(static_cast<UINT>(VK_OEM_1), hotkeys[0].virtualKey);
     EXPECT_EQ(static_cast<UINT>('Y'), hotkeys[1].virtualKey);
+    EXPECT_EQ(static_cast<UINT>(VK_OEM_5), hotkeys[2].virtualKey) << "a US character alone";
     ActionRecord type, open;
     memcpy(&type, ReadValue(StorePath(L"HEADER\\0\\0"), L"node").data(), sizeof type);
     memcpy(&open, ReadValue(StorePath(L"HEADER\\0\\1"), L"node").data(), sizeof open);
@@ -349,7 +351,8 @@ TEST_F(Tool, TypedTextsOpenOptionsAndTheAddedKeysAndCommandsTravelAndList) {
               L"minimized)\r\n"
               L"        command Center Window\r\n"
               L"2  on   Win + Y                 Y\r\n"
-              L"        open b.exe  (maximized)\r\n",
+              L"        open b.exe  (maximized)\r\n"
+              L"3  on   Ctrl + \\ (OEM 5)        Back\r\n",
               list.Out());
     ExpectRoundTrip();
     const std::string file = ReadBytes(File(L"list.json"));
