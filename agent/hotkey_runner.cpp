@@ -188,7 +188,9 @@ bool BeingTyped(const HotkeyRecord& hotkey) {
 }
 
 // Which enabled hotkeys work with the program in front; an unlimited one
-// steps aside while a limited one with its combination works there.
+// steps aside while a limited one with its combination works there, and of
+// two limited ones with one combination (written into the store by hand:
+// the dialog and the tool refuse them) the earlier one works.
 void DecideWanted() {
     const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
     RecordArray<HotkeyState>& states = g_agent.states;
@@ -206,11 +208,10 @@ void DecideWanted() {
         return;
     for (UINT i = 0; i < hotkeys.Count(); ++i) {
         HotkeyState& state = states.At(i);
-        if (state.rule >= 0 || !state.wanted)
-            continue;
         for (UINT j = 0; j < hotkeys.Count() && state.wanted; ++j) {
             const HotkeyState& other = states.At(j);
-            if (other.rule >= 0 && other.wanted && SameCombination(hotkeys.At(i), hotkeys.At(j)))
+            if (other.rule >= 0 && other.wanted && (state.rule < 0 || j < i) &&
+                SameCombination(hotkeys.At(i), hotkeys.At(j)))
                 state.wanted = 0;
         }
     }

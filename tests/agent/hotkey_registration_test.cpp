@@ -119,6 +119,28 @@ TEST_F(HotkeyRegistration, OneIndexKeepsAHotkeyForChosenProgramsToThem) {
     g_agent.actions.Clear();
 }
 
+TEST_F(HotkeyRegistration, OfTwoHotkeysForOneProgramOnOneCombinationTheEarlierWorks) {
+    // Two for every program (a name that runs nowhere is the only one left
+    // out) on F9, written side by side into the store by hand.
+    for (UINT owner = 4; owner < 6; ++owner) {
+        g_agent.hotkeys.Append(Hotkey(VK_F9, 1));
+        ActionRecord rule = {};
+        rule.owner = owner;
+        rule.kind = ACTION_PROGRAMS;
+        rule.commandCode = PROGRAMS_NOT_IN;
+        CopyBoundedText(rule.target, ACTION_PATH_CHARS, L"not-running-anywhere.exe");
+        g_agent.actions.Append(rule);
+    }
+    RefusedHotkeys refused;
+    RegisterEnabledHotkeys(window_, &refused);
+    EXPECT_EQ(1u, refused.count) << "the later twin is no refusal of the system";
+    EXPECT_TRUE(Taken(VK_F9));
+    EXPECT_EQ(1, Enabled(5)) << "it stays as stored";
+    UnregisterHotkeys(window_, ALL_HOTKEYS);
+    FollowWindowInFront(false);
+    g_agent.actions.Clear();
+}
+
 TEST_F(HotkeyRegistration, RegisteringAllTellsWhichEnabledHotkeysWereRefused) {
     RefusedHotkeys refused;
     refused.count = 7; // whatever it held before is replaced
