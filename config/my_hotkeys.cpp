@@ -107,10 +107,12 @@ bool Works(const Sheet& sheet, UINT i, bool* limited) {
     *limited = rule >= 0;
     if (hotkey.enabled != 1)
         return false;
-    if (rule >= 0)
-        return RuleAdmitsProgram(sheet.actions.At(static_cast<UINT>(rule)), sheet.program);
-    // An unlimited one steps aside where a limited one with its keys works.
-    for (UINT j = 0; j < sheet.hotkeys.Count(); ++j) {
+    if (rule >= 0 && !RuleAdmitsProgram(sheet.actions.At(static_cast<UINT>(rule)), sheet.program))
+        return false;
+    // An unlimited one steps aside where a limited one with its keys works,
+    // and a limited one where an earlier limited one with its keys does.
+    const UINT before = rule >= 0 ? i : sheet.hotkeys.Count();
+    for (UINT j = 0; j < before; ++j) {
         const HotkeyRecord& other = sheet.hotkeys.At(j);
         const int otherRule = FindProgramRule(sheet.actions, j);
         if (otherRule >= 0 && other.enabled == 1 &&

@@ -61,6 +61,10 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
     hotkeys.Append(MakeHotkey(L"Sheet here", CTRL_ALT, VK_F11));
     actions.Append(ProgramsAction(5, PROGRAMS_ONLY_IN, L"config_tests"));
     actions.Append(CommandAction(5, 0x1A01));
+    // On the keys of "Tests only" for its program, put there by hand: the
+    // earlier one works, so this one is not listed.
+    hotkeys.Append(MakeHotkey(L"Tests twin", CTRL_ALT, VK_F6));
+    actions.Append(ProgramsAction(6, PROGRAMS_NOT_IN, L"launch_probe"));
     WriteStore(hotkeys, actions);
 
     const char* expected = getenv("PENDRIX_EXPECT_DPI");
