@@ -27,6 +27,16 @@ HotkeyRecord Hotkey(UINT key, BYTE enabled) {
     return hotkey;
 }
 
+// A rule of a hotkey for chosen programs, naming one that runs nowhere.
+ActionRecord NowhereRule(UINT owner, UINT rule) {
+    ActionRecord action = {};
+    action.owner = owner;
+    action.kind = ACTION_PROGRAMS;
+    action.commandCode = rule;
+    CopyBoundedText(action.target, ACTION_PATH_CHARS, L"not-running-anywhere.exe");
+    return action;
+}
+
 // Another holder of a combination: a hotkey of this thread, without a window.
 bool Taken(UINT key) {
     if (!RegisterHotKey(nullptr, 0xB100, MOD_CONTROL | MOD_ALT | MOD_SHIFT, key))
@@ -103,11 +113,7 @@ TEST_F(HotkeyRegistration, OneIndexRegistersAndUnregistersAndKeepsTheByteInStep)
 
 TEST_F(HotkeyRegistration, OneIndexKeepsAHotkeyForChosenProgramsToThem) {
     // Hotkey 1 works only in a program that is not in front.
-    ActionRecord rule = {};
-    rule.owner = 1;
-    rule.kind = ACTION_PROGRAMS;
-    CopyBoundedText(rule.target, ACTION_PATH_CHARS, L"not-running-anywhere.exe");
-    g_agent.actions.Append(rule);
+    g_agent.actions.Append(NowhereRule(1, PROGRAMS_ONLY_IN));
     RegisterHotkeys(window_, ALL_HOTKEYS);
     EXPECT_TRUE(RegisterHotkeys(window_, 1)) << "the system accepts its keys";
     EXPECT_EQ(1, Enabled(1));
@@ -124,12 +130,7 @@ TEST_F(HotkeyRegistration, OfTwoHotkeysForOneProgramOnOneCombinationTheEarlierWo
     // out) on F9, written side by side into the store by hand.
     for (UINT owner = 4; owner < 6; ++owner) {
         g_agent.hotkeys.Append(Hotkey(VK_F9, 1));
-        ActionRecord rule = {};
-        rule.owner = owner;
-        rule.kind = ACTION_PROGRAMS;
-        rule.commandCode = PROGRAMS_NOT_IN;
-        CopyBoundedText(rule.target, ACTION_PATH_CHARS, L"not-running-anywhere.exe");
-        g_agent.actions.Append(rule);
+        g_agent.actions.Append(NowhereRule(owner, PROGRAMS_NOT_IN));
     }
     RefusedHotkeys refused;
     RegisterEnabledHotkeys(window_, &refused);
