@@ -480,13 +480,8 @@ void OnFlagBox(HWND dialog, int box, bool enabledFlag) {
     if (hotkey < 0)
         return;
     const BYTE ticked = IsDlgButtonChecked(dialog, box) == BST_CHECKED ? 1 : 0;
-    const int twin = enabledFlag && ticked ? EnabledTwin(static_cast<UINT>(hotkey)) : -1;
-    if (twin >= 0) {
-        CheckDlgButton(dialog, box, BST_UNCHECKED);
-        const int rule = FindProgramRule(g_actionList, static_cast<UINT>(hotkey));
-        SayClash(dialog, twin, rule < 0 ? nullptr : &ActionAt(static_cast<UINT>(rule)));
+    if (enabledFlag && ticked && RefuseEnabledTwin(dialog, box, static_cast<UINT>(hotkey)))
         return;
-    }
     if (enabledFlag)
         HotkeyAt(static_cast<UINT>(hotkey)).enabled = ticked;
     else

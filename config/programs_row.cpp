@@ -169,16 +169,6 @@ int ClashingHotkey(UINT modifiers, UINT key, const ActionRecord* rule, int skip,
     return -1;
 }
 
-// The agent refuses a twin that works everywhere at once, but one for chosen
-// programs only when such a program comes to the front.
-int EnabledTwin(UINT hotkey) {
-    const ActionRecord* rule = RuleOf(hotkey);
-    const HotkeyRecord& own = HotkeyAt(hotkey);
-    return rule ? ClashingHotkey(own.modifiers, own.virtualKey, rule, static_cast<int>(hotkey),
-                                 /*enabledOnly=*/true)
-                : -1;
-}
-
 // Says that the combination is another hotkey's where both would work: in
 // the words of old where neither is limited to programs, else naming it.
 void SayClash(HWND owner, int clash, const ActionRecord* rule) {
@@ -198,4 +188,19 @@ void SayClash(HWND owner, int clash, const ActionRecord* rule) {
                      L"\"%s\" (%s) has this combination in a program where both would work.", title,
                      limit);
     ShowEditorError(owner, text);
+}
+
+// The agent refuses a twin that works everywhere at once, but one for chosen
+// programs only when such a program comes to the front.
+bool RefuseEnabledTwin(HWND dialog, int box, UINT hotkey) {
+    const ActionRecord* rule = RuleOf(hotkey);
+    const HotkeyRecord& own = HotkeyAt(hotkey);
+    const int twin = rule ? ClashingHotkey(own.modifiers, own.virtualKey, rule,
+                                           static_cast<int>(hotkey), /*enabledOnly=*/true)
+                          : -1;
+    if (twin < 0)
+        return false;
+    CheckDlgButton(dialog, box, BST_UNCHECKED);
+    SayClash(dialog, twin, rule);
+    return true;
 }

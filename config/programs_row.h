@@ -22,9 +22,10 @@ void OfferRunningPrograms(HWND editor);
 // work in, or -1; `skip` is the hotkey being modified (-1 for none).
 int ClashingHotkey(UINT modifiers, UINT key, const ActionRecord* rule, int skip,
                    bool enabledOnly = false);
-// For a hotkey for chosen programs, an enabled one on its keys in a program
-// both would work in; otherwise -1.
-int EnabledTwin(UINT hotkey);
 // Says that `clash` has the combination in a program where a hotkey with
 // `rule` (nullptr: every program) would work too.
 void SayClash(HWND owner, int clash, const ActionRecord* rule);
+// For a hotkey for chosen programs ticked on with `box`: when an enabled one
+// has its keys in a program both would work in, unticks the box, says so and
+// gives true.
+bool RefuseEnabledTwin(HWND dialog, int box, UINT hotkey);
