@@ -9,10 +9,6 @@ RequestExecutionLevel user
 
 !include "LogicLib.nsh"
 !include "WinMessages.nsh"
-!include "StrFunc.nsh"
-!include "WordFunc.nsh"
-
-${StrLoc}
 
 !define PRODUCT "Pendrix"
 !define VERSION "1.2.0.0"
@@ -71,32 +67,18 @@ UninstPage instfiles
 !macroend
 
 ; Adds the install folder to the user's Path once, so that "pendrix" is found
-; from any new console, and remembers that it did, for the uninstaller. A
-; Path longer than the installer can hold whole is left as it is.
+; from any new console, and remembers that it did, for the uninstaller. The
+; console tool does the editing: the installer's own strings are too short to
+; hold a long Path whole. Exit 0: added; 3: already there; else nothing changed.
 Function AddFolderToPath
-    ReadRegStr $0 HKCU "${ENVIRONMENT_KEY}" "Path"
-    StrLen $1 $0
-    ${If} $1 >= 1000
-        DetailPrint "Your Path is too long to change here: add $INSTDIR to it yourself."
-        Return
+    nsExec::ExecToLog '"$INSTDIR\pendrix.exe" path add "$INSTDIR"'
+    Pop $0
+    ${If} $0 == 0
+        WriteRegStr HKCU "${UNINSTALL_KEY}" "PathEntry" "$INSTDIR"
+        !insertmacro ANNOUNCE_ENVIRONMENT
+    ${ElseIf} $0 != 3
+        DetailPrint "Your Path was left as it is: add $INSTDIR to it yourself."
     ${EndIf}
-    ${StrLoc} $2 ";$0;" ";$INSTDIR;" ">"
-    ${If} $2 != ""
-        Return ; there already, by the user's hand or an earlier install
-    ${EndIf}
-    ${If} $0 == ""
-        StrCpy $0 "$INSTDIR"
-    ${Else}
-        StrCpy $2 $0 1 -1
-        ${If} $2 == ";"
-            StrCpy $0 "$0$INSTDIR"
-        ${Else}
-            StrCpy $0 "$0;$INSTDIR"
-        ${EndIf}
-    ${EndIf}
-    WriteRegExpandStr HKCU "${ENVIRONMENT_KEY}" "Path" $0
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "PathEntry" "$INSTDIR"
-    !insertmacro ANNOUNCE_ENVIRONMENT
 FunctionEnd
 
 Section "Install"
@@ -141,6 +123,17 @@ Section "Uninstall"
     SetShellVarContext current
     !insertmacro STOP_AGENT
 
+    ; Exactly the Path entry the install added, nothing the user put there,
+    ; by the console tool before it goes.
+    ReadRegStr $3 HKCU "${UNINSTALL_KEY}" "PathEntry"
+    ${If} $3 != ""
+        nsExec::ExecToLog '"$INSTDIR\pendrix.exe" path remove "$3"'
+        Pop $0
+        ${If} $0 == 0
+            !insertmacro ANNOUNCE_ENVIRONMENT
+        ${EndIf}
+    ${EndIf}
+
     Delete "$INSTDIR\pendrixd.exe"
     Delete "$INSTDIR\pendrixcfg.dll"
     Delete "$INSTDIR\pendrixpanel.cpl"
@@ -148,26 +141,6 @@ Section "Uninstall"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     Delete "$SMPROGRAMS\Pendrix.lnk"
-
-    ; Exactly the Path entry the install added, nothing the user put there.
-    ReadRegStr $3 HKCU "${UNINSTALL_KEY}" "PathEntry"
-    ReadRegStr $0 HKCU "${ENVIRONMENT_KEY}" "Path"
-    StrLen $1 $0
-    ${If} $3 != ""
-    ${AndIf} $1 < 1000
-        ${WordReplace} ";$0;" ";$3;" ";" "+" $0
-        ${If} $0 == ";"
-            StrCpy $0 ""
-        ${Else}
-            StrCpy $0 $0 -1 1
-        ${EndIf}
-        ${If} $0 == ""
-            DeleteRegValue HKCU "${ENVIRONMENT_KEY}" "Path"
-        ${Else}
-            WriteRegExpandStr HKCU "${ENVIRONMENT_KEY}" "Path" $0
-        ${EndIf}
-        !insertmacro ANNOUNCE_ENVIRONMENT
-    ${EndIf}
 
     DeleteRegValue HKCU "${CPLS_KEY}" "Pendrix"
     DeleteRegKey HKCU "${APP_PATHS_KEY}"

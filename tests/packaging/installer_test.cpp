@@ -19,9 +19,15 @@ namespace {
 #define APP_PATHS_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\pendrix.exe"
 #define UNINSTALL_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pendrix"
 #define ENVIRONMENT_KEY L"Environment"
-// A Path of the user's own, with a variable, that the install extends and
-// the uninstall gives back as it was.
-const wchar_t USER_PATH[] = L"C:\\Tools;%SystemRoot%\\Extra";
+// A Path of the user's own, with a variable, longer than the installer's
+// own strings hold, that the install extends and the uninstall gives back
+// as it was.
+std::wstring UserPath() {
+    std::wstring path = L"C:\\Tools;%SystemRoot%\\Extra";
+    for (int n = 0; path.size() < 2000; ++n)
+        path += L";C:\\Users\\Me\\Tools\\" + std::to_wstring(n);
+    return path;
+}
 
 // Runs a command line in a new console whose Path is the system's followed
 // by the user's, as Windows makes it for a console started after a change;
@@ -30,9 +36,9 @@ DWORD RunInNewConsole(const std::wstring& commandLine) {
     const std::vector<BYTE> raw = ReadValue(ENVIRONMENT_KEY, L"Path");
     std::wstring userPath(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / 2);
     userPath = userPath.c_str();
-    wchar_t expanded[4096] = {};
+    wchar_t expanded[8192] = {};
     ExpandEnvironmentStringsW(userPath.c_str(), expanded, ARRAYSIZE(expanded));
-    wchar_t systemPath[4096] = {};
+    wchar_t systemPath[8192] = {};
     GetEnvironmentVariableW(L"PATH", systemPath, ARRAYSIZE(systemPath));
     std::wstring block;
     for (const wchar_t* v = GetEnvironmentStringsW(); *v; v += wcslen(v) + 1) {
@@ -120,7 +126,9 @@ class Installer : public ::testing::Test {
 
 TEST_F(Installer, InstallsForThisUserStartsTheAgentAndUninstallsKeepingTheHotkeys) {
     ASSERT_TRUE(Exists(setup_)) << "built by the dist target";
-    WriteValue(ENVIRONMENT_KEY, L"Path", REG_EXPAND_SZ, USER_PATH, sizeof USER_PATH);
+    const std::wstring userPath = UserPath();
+    WriteValue(ENVIRONMENT_KEY, L"Path", REG_EXPAND_SZ, userPath.c_str(),
+               static_cast<DWORD>((userPath.size() + 1) * sizeof(wchar_t)));
     EXPECT_NE(0u, RunInNewConsole(L"pendrix --version")) << "not found before the install";
     ASSERT_EQ(0u, RunProgram(setup_, L"/S", L"", 60000));
 
@@ -136,7 +144,7 @@ TEST_F(Installer, InstallsForThisUserStartsTheAgentAndUninstallsKeepingTheHotkey
     // The folder is on the user's Path once, even after a second install,
     // and a new console finds the tool by its name.
     const std::wstring folder = installFolder_.substr(0, installFolder_.size() - 1);
-    const std::wstring extended = std::wstring(USER_PATH) + L";" + folder;
+    const std::wstring extended = userPath + L";" + folder;
     DWORD type = 0;
     ReadValue(ENVIRONMENT_KEY, L"Path", &type);
     EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type);
@@ -173,7 +181,7 @@ TEST_F(Installer, InstallsForThisUserStartsTheAgentAndUninstallsKeepingTheHotkey
     EXPECT_FALSE(ValueExists(AUTOSTART_KEY_PATH, AUTOSTART_VALUE_NAME));
     EXPECT_FALSE(Exists(KnownFolder(CSIDL_PROGRAMS) + L"\\Pendrix.lnk"));
     EXPECT_EQ(6u, StoredHotkeys().size()) << "the hotkeys are kept";
-    EXPECT_TRUE(WaitFor([] { return ReadStringValue(ENVIRONMENT_KEY, L"Path") == USER_PATH; }))
+    EXPECT_TRUE(WaitFor([&] { return ReadStringValue(ENVIRONMENT_KEY, L"Path") == userPath; }))
         << "exactly the install's own entry is gone";
 }
 
