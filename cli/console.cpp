@@ -1,8 +1,18 @@
 #include "console.h"
 
+#include <vector>
+
 #include "hotkey_file.h"
 
 namespace {
+
+// What was said while output is held, in order, with where it goes.
+struct HeldLine {
+    DWORD which;
+    std::wstring text;
+};
+int g_holdDepth = 0;
+std::vector<HeldLine> g_held;
 
 bool WriteAll(HANDLE handle, const char* data, size_t size) {
     while (size > 0) {
@@ -17,6 +27,10 @@ bool WriteAll(HANDLE handle, const char* data, size_t size) {
 }
 
 void Print(DWORD which, const std::wstring& text) {
+    if (g_holdDepth > 0) {
+        g_held.push_back({which, text});
+        return;
+    }
     HANDLE handle = GetStdHandle(which);
     if (!handle || handle == INVALID_HANDLE_VALUE)
         return;
@@ -38,6 +52,19 @@ void Print(DWORD which, const std::wstring& text) {
 }
 
 } // namespace
+
+HeldOutput::HeldOutput() {
+    ++g_holdDepth;
+}
+
+HeldOutput::~HeldOutput() {
+    if (--g_holdDepth > 0)
+        return;
+    std::vector<HeldLine> lines;
+    lines.swap(g_held);
+    for (const HeldLine& line : lines)
+        Print(line.which, line.text);
+}
 
 void PrintOut(const std::wstring& text) {
     Print(STD_OUTPUT_HANDLE, text);

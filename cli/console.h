@@ -6,6 +6,17 @@
 
 #include <string>
 
+// While one lives, what the tool says is kept and written when the last one
+// goes: a console paused by "| more" or a selection blocks a write, and
+// nothing may block while the store is held.
+class HeldOutput {
+  public:
+    HeldOutput();
+    ~HeldOutput();
+    HeldOutput(const HeldOutput&) = delete;
+    HeldOutput& operator=(const HeldOutput&) = delete;
+};
+
 void PrintOut(const std::wstring& text);   // standard output
 void PrintError(const std::wstring& text); // standard error, "pendrix: " in front
 // Bytes as they are, for a file written to standard output.

@@ -15,12 +15,14 @@
 #include "store.h"
 #include "program_rules.h"
 #include "store_messages.h"
+#include "user_path.h"
 
 namespace {
 
 const int EXIT_OK = 0;
 const int EXIT_FAILED = 1;
 const int EXIT_USAGE = 2;
+const int EXIT_PATH_UNCHANGED = 3; // for the installer: the Path already had the folder
 const wchar_t VERSION_TEXT[] = L"pendrix 1.2.0\n";
 
 const wchar_t USAGE[] =
@@ -33,6 +35,7 @@ const wchar_t USAGE[] =
     L"  pendrix enable N              turn hotkey N on (N as \"list\" numbers them)\n"
     L"  pendrix disable N             turn hotkey N off\n"
     L"  pendrix run N                 run hotkey N's actions in the running agent\n"
+    L"  pendrix path add|remove DIR   put DIR on your own Path, or take it off (the installer's)\n"
     L"  pendrix --help | --version\n"
     L"Exit status: 0 done, 1 failed, 2 bad usage.\n";
 
@@ -92,6 +95,7 @@ std::wstring AgentBesideTool() {
 // Replaces the stored list. A store this makes (the agent never ran) also
 // gets the autostart value, as the agent's first run would write it.
 LONG WriteStore(const HotkeyArray& hotkeys, const ActionArray& actions) {
+    const HeldOutput held;
     store_detail::StoreLock lock;
     if (!lock.Held())
         return STORE_BUSY;
@@ -400,6 +404,7 @@ int Import(const std::wstring& path, bool merge) {
     std::wstring twins;
     {
         // Read, check and write as one: no other writer comes between.
+        const HeldOutput held; // said once the store is released
         store_detail::StoreLock lock;
         if (!lock.Held())
             return StoreFailed(L"nothing was imported", STORE_BUSY);
@@ -476,6 +481,7 @@ int SetEnabled(const std::wstring& position, bool enable) {
     UINT index = 0;
     std::wstring twins;
     {
+        const HeldOutput held; // said once the store is released
         store_detail::StoreLock lock;
         if (!lock.Held())
             return StoreFailed(L"nothing was changed", STORE_BUSY);
@@ -525,6 +531,24 @@ int Run(const std::wstring& position) {
     return EXIT_OK;
 }
 
+// The installer's and uninstaller's change to the user's Path, made here
+// because a Path may be far longer than the installer's own strings.
+int EditUserPath(const std::wstring& verb, const std::wstring& folder) {
+    std::wstring problem;
+    const PathChange change = verb == L"add" ? AddFolderToUserPath(folder, &problem)
+                                             : RemoveFolderFromUserPath(folder, &problem);
+    if (change == PathChange::Failed)
+        return Failed(problem + L"; the Path was not changed");
+    if (change == PathChange::Unchanged) {
+        PrintOut(verb == L"add" ? L"The Path already has " + folder + L".\n"
+                                : L"The Path does not have " + folder + L".\n");
+        return verb == L"add" ? EXIT_PATH_UNCHANGED : EXIT_OK;
+    }
+    PrintOut((verb == L"add" ? L"Added " + folder + L" to" : L"Removed " + folder + L" from") +
+             std::wstring(L" your Path.\n"));
+    return EXIT_OK;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -556,13 +580,16 @@ int wmain(int argc, wchar_t** argv) {
             return SetEnabled(args[1], command == L"enable");
         if (command == L"run" && operands == 1)
             return Run(args[1]);
+        if (command == L"path" && operands == 2 && (args[1] == L"add" || args[1] == L"remove"))
+            return EditUserPath(args[1], args[2]);
     } catch (const std::exception& error) {
         // Never a bare text that cannot be shown: the system's own words
         // for what it is, as far as they go.
         return Failed(L"the command failed: " + LenientWide(error.what()));
     }
     if (command == L"list" || command == L"export" || command == L"import" ||
-        command == L"reload" || command == L"enable" || command == L"disable" || command == L"run")
+        command == L"reload" || command == L"enable" || command == L"disable" ||
+        command == L"run" || command == L"path")
         return BadUsage(L"wrong arguments for \"" + command + L"\"");
     return BadUsage(L"unknown command \"" + command + L"\"");
 }

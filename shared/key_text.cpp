@@ -178,17 +178,20 @@ TypedPiece NextTypedPiece(const wchar_t* text, UINT length, UINT* position) {
         *position = close + 1;
         const wchar_t* inner = text + at + 1;
         const UINT innerLength = close - at - 1;
-        // {Sleep 250}; {Sleep} alone is the Sleep key.
+        // {Sleep 250}: a pause. Anything else that starts so is refused,
+        // {Sleep} alone too: a typo must never press the key that puts the
+        // machine to sleep.
         wchar_t folded[24];
         Fold(inner, innerLength, folded, ARRAYSIZE(folded));
         if (folded[0] == L's' && folded[1] == L'l' && folded[2] == L'e' && folded[3] == L'e' &&
-            folded[4] == L'p' && folded[5] >= L'0' && folded[5] <= L'9') {
+            folded[4] == L'p') {
             UINT milliseconds = 0;
             const wchar_t* digit = folded + 5;
             for (; *digit >= L'0' && *digit <= L'9' && milliseconds <= TYPED_SLEEP_LIMIT_MS;
                  ++digit)
                 milliseconds = milliseconds * 10 + static_cast<UINT>(*digit - L'0');
-            piece.kind = *digit == L'\0' && milliseconds <= TYPED_SLEEP_LIMIT_MS &&
+            piece.kind = digit > folded + 5 && *digit == L'\0' &&
+                                 milliseconds <= TYPED_SLEEP_LIMIT_MS &&
                                  innerLength < ARRAYSIZE(folded)
                              ? TYPED_SLEEP
                              : TYPED_UNKNOWN;

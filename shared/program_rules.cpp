@@ -57,6 +57,24 @@ bool AnyEntryMeets(const wchar_t* entry, UINT length, const ActionRecord& other)
     return meets;
 }
 
+// Whether an exclusion covers every program an entry can name: a file name
+// excludes that name in any folder, a full path only itself.
+bool ExclusionCovers(const wchar_t* exclusion, UINT exclusionLength, const wchar_t* entry,
+                     UINT entryLength) {
+    if (HasBackslash(exclusion, exclusionLength))
+        return HasBackslash(entry, entryLength) &&
+               SameText(exclusion, exclusionLength, entry, entryLength);
+    return EntryNames(exclusion, exclusionLength, entry, entryLength);
+}
+
+bool AnyExclusionCovers(const wchar_t* entry, UINT length, const ActionRecord& notIn) {
+    bool covered = false;
+    ForEachProgramEntry(notIn, [&](const wchar_t* e, UINT l) {
+        covered = covered || ExclusionCovers(e, l, entry, length);
+    });
+    return covered;
+}
+
 } // namespace
 
 bool ProgramOfProcess(DWORD processId, wchar_t* path, DWORD chars) {
@@ -113,12 +131,14 @@ bool RulesClash(const ActionRecord* first, const ActionRecord* second) {
         });
         return shared;
     }
-    // "Only in" clashes with "not in" where it names a program the other admits.
+    // "Only in" clashes with "not in" where some program it names is not
+    // excluded: "notepad" meets "not in C:\Windows\notepad.exe" in any other
+    // folder's notepad.
     const ActionRecord& only = firstOnly ? *first : *second;
     const ActionRecord& notIn = firstOnly ? *second : *first;
     bool admitted = false;
     ForEachProgramEntry(only, [&](const wchar_t* entry, UINT length) {
-        admitted = admitted || !AnyEntryMeets(entry, length, notIn);
+        admitted = admitted || !AnyExclusionCovers(entry, length, notIn);
     });
     return admitted;
 }

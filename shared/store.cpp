@@ -362,9 +362,15 @@ TreeWriter::TreeWriter() {
         return;
     }
     RegCloseKey(root);
-    if (disposition == REG_CREATED_NEW_KEY && !CreateStoreRootWithVersion()) {
-        Fail(ERROR_ACCESS_DENIED);
-        return;
+    if (disposition == REG_CREATED_NEW_KEY) {
+        result = WriteStoreRoot();
+        if (result != ERROR_SUCCESS) {
+            // Never a root without its version: the next load would take it
+            // as outdated and reset the list to the defaults.
+            RegDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH);
+            Fail(result);
+            return;
+        }
     }
     result = root_.Open(HKEY_CURRENT_USER, STORE_ROOT_PATH);
     if (result != ERROR_SUCCESS) {
@@ -380,8 +386,13 @@ TreeWriter::TreeWriter() {
             Fail(result);
         return;
     }
-    // No renames on this system: the old way, delete and write in place.
-    SHDeleteKeyW(root_.Get(), HEADER_NAME);
+    // No renames on this system: the old way, delete and write in place. Old
+    // records left beside the new ones would read back as part of the list.
+    result = SHDeleteKeyW(root_.Get(), HEADER_NAME);
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
+        Fail(result);
+        return;
+    }
     Fail(tree_.Create(root_.Get(), HEADER_NAME));
 }
 

@@ -216,20 +216,32 @@ template <class Hotkeys, class Actions> void AddDefaultHotkeys(Hotkeys& hotkeys,
 }
 
 // Creates the root with "version" = 257, then saves and writes the Run value.
-// Nothing is written when the root cannot be created.
+// Nothing is written when the root cannot be created, and a root whose
+// save failed is taken away again, so the next load starts over with the
+// defaults rather than an empty list. ERROR_SUCCESS or the first error.
 template <class Hotkeys, class Actions>
-void WriteStoreVersion(HWND window, const Hotkeys& hotkeys, const Actions& actions) {
-    if (!store_detail::CreateStoreRootWithVersion())
-        return;
-    SaveStore(hotkeys, actions);
+LONG WriteStoreVersion(HWND window, const Hotkeys& hotkeys, const Actions& actions) {
+    LONG result = store_detail::WriteStoreRoot();
+    if (result != ERROR_SUCCESS)
+        return result;
+    result = SaveStore(hotkeys, actions);
+    if (result != ERROR_SUCCESS) {
+        store_detail::DeleteStoreTree();
+        return result;
+    }
     WriteAutostart(window);
+    return ERROR_SUCCESS;
 }
 
 // Keeps a store whose "version" is 257 or more; otherwise creates or resets it
-// with the six defaults, which the lists then hold.
+// with the six defaults, which the lists then hold. `saved` receives the
+// result of writing them (ERROR_SUCCESS when nothing needed writing).
 template <class Hotkeys, class Actions>
-int CheckStoreVersion(HWND window, Hotkeys& hotkeys, Actions& actions) {
+int CheckStoreVersion(HWND window, Hotkeys& hotkeys, Actions& actions, LONG* saved = nullptr) {
     using namespace store_detail;
+    LONG ignored = ERROR_SUCCESS;
+    LONG& result = saved ? *saved : ignored;
+    result = ERROR_SUCCESS;
     StoreLock lock; // at once when the caller holds it, as it should
     if (!lock.Held())
         return STORE_CURRENT; // judges nothing it cannot also write
@@ -238,16 +250,14 @@ int CheckStoreVersion(HWND window, Hotkeys& hotkeys, Actions& actions) {
         return STORE_CURRENT;
     case ROOT_MISSING:
         AddDefaultHotkeys(hotkeys, actions);
-        WriteStoreVersion(window, hotkeys, actions);
+        result = WriteStoreVersion(window, hotkeys, actions);
         return STORE_RESET;
     case ROOT_OUTDATED:
     default:
         // The Run value is written once: a failing Run key says so once.
         DeleteStoreTree();
-        CreateStoreRootWithVersion();
         AddDefaultHotkeys(hotkeys, actions);
-        SaveStore(hotkeys, actions);
-        WriteAutostart(window);
+        result = WriteStoreVersion(window, hotkeys, actions);
         return STORE_RESET;
     }
 }
@@ -255,17 +265,19 @@ int CheckStoreVersion(HWND window, Hotkeys& hotkeys, Actions& actions) {
 // Version check, then appends the stored records to the lists, which the
 // caller has emptied. Positions follow the numeric order of the key names.
 // ERROR_SUCCESS when the whole tree was read; STORE_BUSY when another writer
-// held the store (nothing read); otherwise the first error that left part
-// of the tree unread: what was read is in the lists, and it must not be
-// saved back as the whole list.
+// held the store (nothing read); the error of a first run's save of the
+// defaults (the lists hold them, the store does not); otherwise the first
+// error that left part of the tree unread: what was read is in the lists,
+// and it must not be saved back as the whole list.
 template <class Hotkeys, class Actions>
 LONG LoadStore(HWND window, Hotkeys& hotkeys, Actions& actions) {
     using namespace store_detail;
     StoreLock lock;
     if (!lock.Held())
         return STORE_BUSY;
-    if (CheckStoreVersion(window, hotkeys, actions) == STORE_RESET)
-        return ERROR_SUCCESS;
+    LONG saved = ERROR_SUCCESS;
+    if (CheckStoreVersion(window, hotkeys, actions, &saved) == STORE_RESET)
+        return saved;
     RecoverInterruptedSave();
 
     LONG error = ERROR_SUCCESS;
