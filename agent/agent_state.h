@@ -19,6 +19,15 @@ const UINT TrayCallbackMessage = 0x0071;
 // has them.
 const UINT AgentStepAsideMessage = WM_APP + 0x101;
 const UINT AgentComeBackMessage = WM_APP + 0x102;
+// From a worker running "Show My Hotkeys": the agent's thread shows the
+// sheet for the window the user is in, as the tray's item does.
+const UINT AgentShowSheetMessage = WM_APP + 0x103;
+// From a worker that cannot reach the window in front (wParam), an elevated
+// program's: typing (lParam 1) or a window command (0).
+const UINT AgentCannotReachMessage = WM_APP + 0x104;
+// From a worker about to let go of a hotkey's keys for the user (lParam the
+// combination, as TypedCombination makes it).
+const UINT AgentLetGoMessage = WM_APP + 0x105;
 
 // What the agent keeps of each hotkey beside its record.
 struct HotkeyState {
@@ -28,8 +37,16 @@ struct HotkeyState {
     BYTE refusalSaid; // a refusal met since the last load has been told
 };
 
-// Combinations being typed, once for each worker typing them.
-const UINT MAX_TYPED_COMBINATIONS = 64;
+// A press of a hotkey that runs once however long it is held: its keys,
+// since when its key has been seen up (0 while down), and whether the agent
+// let go of the keys for the user (typing does), who may still hold them.
+struct HeldPress {
+    LPARAM combination;
+    DWORD upSince;
+    bool letGoByAgent;
+};
+// More combinations than hands can hold at once.
+const UINT MAX_HELD_PRESSES = 8;
 
 const UINT FRONT_PROGRAM_CHARS = 2 * MAX_PATH;
 
@@ -44,14 +61,18 @@ struct AgentState {
     // icon is added again.
     NOTIFYICONDATAW pendingBalloon = {};
     bool balloonPending = false;
-    bool storeBusy = false;        // a reload is under way
-    bool reloadPending = false;    // another was asked for meanwhile
-    bool starting = false;         // inside window creation
-    RefusedHotkeys startupRefused; // what registrations refused while starting
+    bool storeBusy = false;             // a reload is under way
+    bool reloadPending = false;         // another was asked for meanwhile
+    bool starting = false;              // inside window creation
+    bool startupLoadPending = false;    // start-up's first whole load is still to come
+    LONG saveErrorSaid = ERROR_SUCCESS; // the failed save a balloon last told of
+    RefusedHotkeys startupRefused;      // what registrations refused while starting
     // The hotkeys on these stay unregistered, across reloads, until every
     // worker typing them has finished.
-    LPARAM typed[MAX_TYPED_COMBINATIONS] = {};
-    UINT typedCount = 0;
+    RecordArray<LPARAM> typed; // once for each worker typing them
+    // Combinations that ran once and are still held: their repeats run nothing.
+    HeldPress held[MAX_HELD_PRESSES] = {};
+    UINT heldCount = 0;
     RecordArray<HotkeyRecord> hotkeys;
     RecordArray<ActionRecord> actions;
     RecordArray<HotkeyState> states; // one per hotkey, built at each load
@@ -60,10 +81,12 @@ struct AgentState {
     HWINEVENTHOOK foregroundHook = nullptr;
     HWINEVENTHOOK focusHook = nullptr;
     HWND frontWindow = nullptr;
-    HWND frontBeforeMenu = nullptr; // in front when the tray menu opened
-    HWND awaitedFront = nullptr;    // took the focus before coming to the front
-    UINT frontChecks = 0;           // how often it is looked for again
+    HWND frontBeforeMenu = nullptr;    // in front when the tray menu opened
+    HWND awaitedFront = nullptr;       // took the focus before coming to the front
+    UINT frontChecks = 0;              // how often it is looked for again
+    bool foregroundEventsSeen = false; // the system says when the front changes
     DWORD frontProcess = 0;
+    DWORD cannotReachSaid = 0; // the process the balloon last said it cannot reach
     wchar_t frontProgram[FRONT_PROGRAM_CHARS] = {}; // full path, empty when unknown
 };
 

@@ -10,11 +10,16 @@
 #include "resource.h"
 #include "store.h"
 #include "tray.h"
+#include "window_in_front.h"
 
 namespace {
 
 const UINT_PTR RELOAD_RETRY_TIMER = 1;
-const UINT RELOAD_RETRY_MS = 2000;
+const UINT RELOAD_RETRY_MS = 250;
+// The agent's thread waits no longer than this for the store: a writer that
+// holds it longer (a console paused in the middle of an import) must not
+// leave the tray and every hotkey dead meanwhile.
+const DWORD RELOAD_LOCK_WAIT_MS = 100;
 
 // Adds the hotkeys one registration refused to those of start-up; the named
 // ones once each (only the first few of either have their positions).
@@ -36,8 +41,27 @@ void NoteStartupRefusals(const RefusedHotkeys& refused) {
 // One load, registration and save, all under the store lock, so that no
 // other writer's change falls between the load and the save. Without the
 // lock the current registrations stay and the reload is tried again shortly.
+// A list that could not be read or saved whole is said once per kind of
+// failure, not at every reload.
+void SayStoreProblem(LONG error) {
+    if (error == ERROR_SUCCESS || error == g_agent.saveErrorSaid) {
+        g_agent.saveErrorSaid = error;
+        return;
+    }
+    g_agent.saveErrorSaid = error;
+    // The system's words for it; the agent's thread never waits, so a busy
+    // store is never the reason here.
+    wchar_t text[256];
+    int length = wsprintfW(text, L"Pendrix could not read or save the whole list of hotkeys: ");
+    if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                        static_cast<DWORD>(error), 0, text + length,
+                        static_cast<DWORD>(ARRAYSIZE(text) - length), nullptr))
+        wsprintfW(text + length, L"error %ld.", error);
+    ShowWarningText(text);
+}
+
 bool ReloadUnderLock(HWND window) {
-    store_detail::StoreLock lock;
+    store_detail::StoreLock lock(RELOAD_LOCK_WAIT_MS);
     if (!lock.Held()) {
         SetTimer(window, RELOAD_RETRY_TIMER, RELOAD_RETRY_MS, nullptr);
         return false;
@@ -48,13 +72,20 @@ bool ReloadUnderLock(HWND window) {
     const LONG loaded = LoadStore(window, g_agent.hotkeys, g_agent.actions);
     RefusedHotkeys refused;
     RegisterEnabledHotkeys(window, &refused);
-    if (g_agent.starting)
+    if (g_agent.starting || g_agent.startupLoadPending)
         NoteStartupRefusals(refused);
     // Saving right away stores as disabled every hotkey the system refused;
     // a list read only in part is not written back as the whole list.
-    if (loaded == ERROR_SUCCESS)
-        SaveStore(g_agent.hotkeys, g_agent.actions);
+    SayStoreProblem(loaded == ERROR_SUCCESS ? SaveStore(g_agent.hotkeys, g_agent.actions) : loaded);
     return true;
+}
+
+// The balloon of start-up names what the first whole load refused, even
+// when that load had to wait for the store.
+void FinishStartupLoad() {
+    g_agent.startupLoadPending = false;
+    if (g_agent.startupRefused.count > 0)
+        ShowRefusedHotkeysBalloon(g_agent.startupRefused);
 }
 
 // Replaces both arrays with the store and registers them again. It is
@@ -84,12 +115,13 @@ LRESULT OnCreate(HWND window) {
     // balloon: what they refused, start-up's own load finds disabled.
     g_agent.starting = true;
     CreateTrayIcon(window);
-    ReloadStore(window);
+    g_agent.startupLoadPending = true;
+    const bool loaded = ReloadStore(window);
     g_agent.starting = false;
     // Only at start-up: after a reload that the dialog asked for, the dialog
     // itself shows the refused hotkeys unchecked.
-    if (g_agent.startupRefused.count > 0)
-        ShowRefusedHotkeysBalloon(g_agent.startupRefused);
+    if (loaded)
+        FinishStartupLoad();
     if (g_agent.background)
         g_agent.background = false;
     else
@@ -150,8 +182,8 @@ LRESULT OnReload(HWND window) {
 }
 
 void OnTimer(HWND window, UINT_PTR id) {
-    if (id == RELOAD_RETRY_TIMER)
-        ReloadStore(window);
+    if (id == RELOAD_RETRY_TIMER && ReloadStore(window) && g_agent.startupLoadPending)
+        FinishStartupLoad();
 }
 
 } // namespace
@@ -180,6 +212,15 @@ LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return StepHotkeyAside(window, static_cast<UINT>(wParam), static_cast<UINT>(lParam));
     case AgentComeBackMessage:
         BringHotkeyBack(window, lParam);
+        return 0;
+    case AgentLetGoMessage:
+        NoteLetGo(lParam);
+        return 0;
+    case AgentCannotReachMessage:
+        SayCannotReach(reinterpret_cast<HWND>(wParam), lParam != 0);
+        return 0;
+    case AgentShowSheetMessage:
+        StartMyHotkeys(WindowUserWasIn());
         return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);

@@ -1,6 +1,7 @@
 #include "config_library.h"
 
 #include "library_exports.h"
+#include "window_in_front.h"
 
 namespace {
 
@@ -30,30 +31,27 @@ void RunAboutDialog(HWND owner) {
     TrimWorkingSet();
 }
 
-void ShowMyHotkeys(HWND front) {
-    // The same hotkey again closes the sheet.
-    if (HWND open = FindWindowW(MY_HOTKEYS_CLASS, nullptr)) {
-        PostMessageW(open, WM_CLOSE, 0, 0);
-        return;
-    }
-    HMODULE library = LoadConfigLibraryBeside(nullptr);
-    if (!library)
-        return;
-    CallMyHotkeys(library, front);
-    FreeLibrary(library);
-    TrimWorkingSet();
-}
-
 namespace {
 
 DWORD WINAPI ShowMyHotkeysThread(void* front) {
-    ShowMyHotkeys(static_cast<HWND>(front));
+    HMODULE library = LoadConfigLibraryBeside(nullptr);
+    if (!library)
+        return 0;
+    CallMyHotkeys(library, static_cast<HWND>(front));
+    FreeLibrary(library);
+    TrimWorkingSet();
     return 0;
 }
 
 } // namespace
 
 void StartMyHotkeys(HWND front) {
+    // The same hotkey again closes the sheet.
+    if (HWND open = FindWindowW(MY_HOTKEYS_CLASS, nullptr)) {
+        PostMessageW(open, WM_CLOSE, 0, 0);
+        return;
+    }
+    TakeAsWindowInFront(front);
     HANDLE thread = CreateThread(nullptr, 0, ShowMyHotkeysThread, front, 0, nullptr);
     if (thread)
         CloseHandle(thread);

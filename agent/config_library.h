@@ -5,8 +5,8 @@
 
 void RunConfigureDialog();
 void RunAboutDialog(HWND owner);
-// The sheet of one's own hotkeys for the program of `front`, on the calling
-// thread until it closes; when one is open, it closes instead.
-void ShowMyHotkeys(HWND front);
-// The same on a thread of its own, so the agent's thread goes on.
+// The sheet of one's own hotkeys for the program of `front`, on a thread of
+// its own, so the agent's thread goes on; when one is open, it closes
+// instead. On the agent's thread: the hotkeys of that program stay
+// registered while the sheet lies over it.
 void StartMyHotkeys(HWND front);

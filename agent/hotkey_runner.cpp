@@ -167,6 +167,36 @@ void Open(const ActionRecord& action) {
 
 namespace {
 
+// Commands that step (a volume, a track, a page back) go on while their keys
+// are held, as the system's own keys do; everything else runs once a press.
+bool StepsWhileHeld(const ActionRecord& action) {
+    if (action.kind != ACTION_SYS_COMMAND)
+        return false;
+    const UINT code = action.commandCode;
+    return (code >= 0x0F00 && code <= 0x0F03) || code == 0x1C00 || code == 0x1C01 ||
+           (code >= 0x1C08 && code <= 0x1C0B);
+}
+
+bool RepeatsWhileHeld(UINT index) {
+    bool any = false, steps = true;
+    for (UINT a = 0; a < g_agent.actions.Count(); ++a) {
+        const ActionRecord& action = g_agent.actions.At(a);
+        if (action.owner != index || action.kind == ACTION_PROGRAMS)
+            continue;
+        any = true;
+        steps = steps && StepsWhileHeld(action);
+    }
+    return any && steps;
+}
+
+// Windows sends no repeats of a hotkey registered without them; Wine does
+// anyway, which the press itself then tells apart (HandOffHotkey).
+BOOL RegisterHotkeyKeys(HWND window, UINT index, const HotkeyRecord& hotkey) {
+    const UINT noRepeat = RepeatsWhileHeld(index) ? 0 : MOD_NOREPEAT;
+    return RegisterHotKey(window, HotkeyIdBase + static_cast<int>(index),
+                          hotkey.modifiers | noRepeat, hotkey.virtualKey);
+}
+
 bool SameCombination(const HotkeyRecord& a, const HotkeyRecord& b) {
     return (a.modifiers & HOTKEY_MODIFIERS) == (b.modifiers & HOTKEY_MODIFIERS) &&
            a.virtualKey == b.virtualKey;
@@ -180,8 +210,8 @@ void NoteRefusal(RefusedHotkeys* refused, UINT position) {
 
 bool BeingTyped(const HotkeyRecord& hotkey) {
     const LPARAM combination = TypedCombination(hotkey.modifiers, hotkey.virtualKey);
-    for (UINT n = 0; n < g_agent.typedCount; ++n) {
-        if (g_agent.typed[n] == combination)
+    for (UINT n = 0; n < g_agent.typed.Count(); ++n) {
+        if (g_agent.typed.At(n) == combination)
             return true;
     }
     return false;
@@ -217,6 +247,31 @@ void DecideWanted() {
     }
 }
 
+const ActionRecord* RuleOf(UINT index) {
+    const int rule = g_agent.states.At(index).rule;
+    return rule < 0 ? nullptr : &g_agent.actions.At(static_cast<UINT>(rule));
+}
+
+// Of two enabled hotkeys for chosen programs on one combination that some
+// program could both have (the dialog and the tool refuse such a pair; a
+// store written by hand may hold one), the later is stored disabled, as the
+// system's refusal stores an unlimited twin.
+void DisableProgramTwins(RefusedHotkeys* refused) {
+    RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
+    for (UINT i = 0; i < hotkeys.Count(); ++i) {
+        if (hotkeys.At(i).enabled != 1 || !RuleOf(i))
+            continue;
+        for (UINT j = 0; j < i; ++j) {
+            if (hotkeys.At(j).enabled == 1 && RuleOf(j) &&
+                SameCombination(hotkeys.At(i), hotkeys.At(j)) && RulesClash(RuleOf(j), RuleOf(i))) {
+                hotkeys.At(i).enabled = 0;
+                NoteRefusal(refused, i);
+                break;
+            }
+        }
+    }
+}
+
 // Those that wait for their program are checked at a load as the others
 // are, so the store and the dialog say at once that the system refuses their
 // keys. Keys that one of ours holds it has accepted; the others are tried
@@ -231,10 +286,9 @@ void CheckWaitingHotkeys(HWND window, RefusedHotkeys* refused) {
         bool held = false;
         for (UINT j = 0; j < hotkeys.Count() && !held; ++j)
             held = g_agent.states.At(j).registered && SameCombination(hotkeys.At(j), hotkey);
-        const int id = HotkeyIdBase + static_cast<int>(i);
-        if (held || RegisterHotKey(window, id, hotkey.modifiers, hotkey.virtualKey)) {
+        if (held || RegisterHotkeyKeys(window, i, hotkey)) {
             if (!held)
-                UnregisterHotKey(window, id);
+                UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i));
             continue;
         }
         hotkey.enabled = 0;
@@ -247,32 +301,37 @@ void CheckWaitingHotkeys(HWND window, RefusedHotkeys* refused) {
 void UpdateProgramHotkeys(HWND window, RefusedHotkeys* refused) {
     RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
     RecordArray<HotkeyState>& states = g_agent.states;
-    DecideWanted();
-    // Those that step aside first, so one that takes their keys finds them free.
-    for (UINT i = 0; i < hotkeys.Count(); ++i) {
-        HotkeyState& state = states.At(i);
-        if (state.registered && !state.wanted) {
-            UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i));
-            state.registered = 0;
-        }
-    }
     RefusedHotkeys later;
-    for (UINT i = 0; i < hotkeys.Count(); ++i) {
-        HotkeyState& state = states.At(i);
-        if (!state.wanted || state.registered)
-            continue;
-        HotkeyRecord& hotkey = hotkeys.At(i);
-        if (RegisterHotKey(window, HotkeyIdBase + static_cast<int>(i), hotkey.modifiers,
-                           hotkey.virtualKey)) {
-            state.registered = 1;
-        } else if (refused) {
-            // At a load: stored disabled by the save that follows.
-            hotkey.enabled = 0;
-            NoteRefusal(refused, i);
-        } else if (!state.refusalSaid) {
-            // Met later: the store stays; the user hears of it once.
-            state.refusalSaid = 1;
-            NoteRefusal(&later, i);
+    // At a load, a limited hotkey the system refuses is disabled, and a twin
+    // that stepped aside for it is decided (and tried) again at once.
+    for (bool again = true; again;) {
+        again = false;
+        DecideWanted();
+        // Those that step aside first, so one that takes their keys finds them free.
+        for (UINT i = 0; i < hotkeys.Count(); ++i) {
+            HotkeyState& state = states.At(i);
+            if (state.registered && !state.wanted) {
+                UnregisterHotKey(window, HotkeyIdBase + static_cast<int>(i));
+                state.registered = 0;
+            }
+        }
+        for (UINT i = 0; i < hotkeys.Count(); ++i) {
+            HotkeyState& state = states.At(i);
+            if (!state.wanted || state.registered)
+                continue;
+            HotkeyRecord& hotkey = hotkeys.At(i);
+            if (RegisterHotkeyKeys(window, i, hotkey)) {
+                state.registered = 1;
+            } else if (refused) {
+                // At a load: stored disabled by the save that follows.
+                hotkey.enabled = 0;
+                NoteRefusal(refused, i);
+                again = again || state.rule >= 0;
+            } else if (!state.refusalSaid) {
+                // Met later: the store stays; the user hears of it once.
+                state.refusalSaid = 1;
+                NoteRefusal(&later, i);
+            }
         }
     }
     if (later.count > 0)
@@ -299,6 +358,8 @@ void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused) {
         states.At(action.owner).rule = static_cast<int>(a);
         anyLimited = true;
     }
+    if (anyLimited)
+        DisableProgramTwins(refused);
     FollowWindowInFront(anyLimited);
     if (anyLimited) {
         g_agent.frontWindow = nullptr;
@@ -321,7 +382,7 @@ bool RegisterHotkeys(HWND window, int index) {
     HotkeyRecord& hotkey = hotkeys.At(static_cast<UINT>(index));
     if (hotkey.enabled != 0)
         return false;
-    if (!RegisterHotKey(window, HotkeyIdBase + index, hotkey.modifiers, hotkey.virtualKey))
+    if (!RegisterHotkeyKeys(window, static_cast<UINT>(index), hotkey))
         return false;
     hotkey.enabled = 1;
     if (static_cast<UINT>(index) < g_agent.states.Count()) {
@@ -394,28 +455,97 @@ int PressedHotkey(int index, UINT hotkeyParameter) {
     return -1;
 }
 
+const UINT_PTR HELD_KEYS_TIMER = 3;
+const UINT HELD_KEYS_CHECK_MS = 20;
+
+// How long a held key may read as up between two of the keyboard's repeats:
+// typing lets go of the hotkey's keys for the user, and a key still held
+// then goes down again at the next repeat.
+DWORD RepeatGapMs() {
+    DWORD speed = 31; // 0 (about 2.5 repeats a second) to 31 (about 30)
+    SystemParametersInfoW(SPI_GETKEYBOARDSPEED, 0, &speed, 0);
+    if (speed > 31)
+        speed = 31;
+    return 1000 * 31 / (31 * 5 / 2 + speed * 55 / 2) + 60;
+}
+
+bool KeyDown(LPARAM combination) {
+    return (GetAsyncKeyState(static_cast<int>(combination & 0xFFFF)) & 0x8000) != 0;
+}
+
+// A press is over once its key is seen up; after the agent let go of the
+// keys for the user, only once it stays up longer than the keyboard's repeat.
+void CALLBACK OnHeldKeysCheck(HWND window, UINT, UINT_PTR, DWORD) {
+    const DWORD now = GetTickCount();
+    for (UINT n = 0; n < g_agent.heldCount;) {
+        HeldPress& press = g_agent.held[n];
+        if (KeyDown(press.combination)) {
+            press.upSince = 0;
+        } else if (!press.letGoByAgent || (press.upSince && now - press.upSince >= RepeatGapMs())) {
+            press = g_agent.held[--g_agent.heldCount];
+            continue;
+        } else if (press.upSince == 0) {
+            press.upSince = now ? now : 1;
+        }
+        ++n;
+    }
+    if (g_agent.heldCount == 0)
+        KillTimer(window, HELD_KEYS_TIMER);
+}
+
+// True for a repeat of a press that ran already: its key is still down. A
+// new press (or a request of the tool's, with no key down) is noted, and its
+// key followed until it is let go.
+bool RepeatOfHeldPress(HWND window, UINT index, UINT hotkeyParameter) {
+    if (RepeatsWhileHeld(index))
+        return false;
+    const LPARAM combination =
+        TypedCombination(LOWORD(hotkeyParameter) & HOTKEY_MODIFIERS, HIWORD(hotkeyParameter));
+    for (UINT n = 0; n < g_agent.heldCount; ++n) {
+        HeldPress& press = g_agent.held[n];
+        if (press.combination != combination)
+            continue;
+        if (KeyDown(combination))
+            return true;
+        press = {combination, 0, false};
+        return false;
+    }
+    if (g_agent.heldCount == MAX_HELD_PRESSES)
+        return false;
+    g_agent.held[g_agent.heldCount++] = {combination, 0, false};
+    SetTimer(window, HELD_KEYS_TIMER, HELD_KEYS_CHECK_MS, OnHeldKeysCheck);
+    return false;
+}
+
 } // namespace
+
+void NoteLetGo(LPARAM combination) {
+    for (UINT n = 0; n < g_agent.heldCount; ++n) {
+        if (g_agent.held[n].combination == combination)
+            g_agent.held[n].letGoByAgent = true;
+    }
+}
 
 LRESULT StepHotkeyAside(HWND window, UINT modifiers, UINT key) {
     const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
     bool any = false;
     for (UINT i = 0; i < hotkeys.Count(); ++i)
         any = any || HasCombination(hotkeys.At(i), modifiers & HOTKEY_MODIFIERS, key);
-    if (!any || g_agent.typedCount == MAX_TYPED_COMBINATIONS)
+    if (!any)
         return 0;
     // Every hotkey on these keys, registered now or waiting for its program:
     // a change of the window in front or a reload meanwhile keeps them aside.
     const LPARAM combination = TypedCombination(modifiers, key);
-    g_agent.typed[g_agent.typedCount++] = combination;
+    g_agent.typed.Append(combination);
     UpdateProgramHotkeys(window, nullptr);
     return combination;
 }
 
 void BringHotkeyBack(HWND window, LPARAM token) {
-    for (UINT n = 0; n < g_agent.typedCount; ++n) {
-        if (g_agent.typed[n] != token)
+    for (UINT n = 0; n < g_agent.typed.Count(); ++n) {
+        if (g_agent.typed.At(n) != token)
             continue;
-        g_agent.typed[n] = g_agent.typed[--g_agent.typedCount];
+        g_agent.typed.RemoveAt(n);
         UpdateProgramHotkeys(window, nullptr);
         return;
     }
@@ -433,6 +563,8 @@ void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter) {
         PassPressOn(static_cast<UINT>(hotkeyParameter));
         return;
     }
+    if (RepeatOfHeldPress(window, static_cast<UINT>(index), static_cast<UINT>(hotkeyParameter)))
+        return;
     HotkeyJob* job =
         CreateHotkeyJob(window, static_cast<UINT>(index), static_cast<UINT>(hotkeyParameter));
     if (!job)

@@ -42,7 +42,12 @@ inline LPARAM TypedCombination(UINT modifiers, UINT key) {
 LRESULT StepHotkeyAside(HWND window, UINT modifiers, UINT key);
 void BringHotkeyBack(HWND window, LPARAM token);
 
-// WM_HOTKEY: starts an unjoined worker for the pressed hotkey.
+// A worker let go of the combination's keys for the user, who may still
+// hold them: the keyboard's next repeat is no new press.
+void NoteLetGo(LPARAM combination);
+
+// WM_HOTKEY: starts an unjoined worker for the pressed hotkey; a repeat of a
+// held press runs nothing, but for hotkeys that only step (a volume).
 void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter);
 
 // Runs one hotkey's actions in order: URL/file actions through the shell

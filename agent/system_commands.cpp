@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "agent_state.h"
 #include "config_library.h"
 #include "maker_site.h"
 #include "resource.h"
@@ -198,8 +199,8 @@ void RunOtherCommand(UINT code, UINT hotkeyParameter, HWND agentWindow) {
         ToggleMasterMute();
         break;
     case 0x1A01:
-        // The worker shows it: the agent's own thread goes on meanwhile.
-        ShowMyHotkeys(GetForegroundWindow());
+        // Read and shown from the agent's thread, as from the tray.
+        PostMessageW(agentWindow, AgentShowSheetMessage, 0, 0);
         break;
     case 0x1A00:
         // Sent, not posted: the rest of the hotkey's actions wait until the
@@ -215,6 +216,10 @@ void RunOtherCommand(UINT code, UINT hotkeyParameter, HWND agentWindow) {
 
 void ReleaseHotkeyKeys(UINT hotkeyParameter) {
     const UINT modifiers = LOWORD(hotkeyParameter);
+    // Told first, so the agent's thread knows before the keys read as up.
+    if (g_agent.window)
+        PostMessageW(g_agent.window, AgentLetGoMessage, 0,
+                     TypedCombination(modifiers, HIWORD(hotkeyParameter)));
     SendKeyUp(HIWORD(hotkeyParameter));
     if (modifiers & MOD_CONTROL)
         SendKeyUp(VK_CONTROL);

@@ -3,13 +3,14 @@
 #include "agent_state.h"
 #include "hotkey_runner.h"
 #include "key_text.h"
+#include "record_array.h"
 #include "system_commands.h"
+#include "window_in_front.h"
 
 namespace {
 
 const DWORD LET_GO_WAIT_MS = 1000;
 const DWORD STEP_ASIDE_WAIT_MS = 5000;
-const UINT MAX_STEPPED_ASIDE = 32;
 const DWORD SETTLE_MS = 100;
 // The most events one unit of text makes: a key with four modifiers.
 const UINT MAX_EVENTS_PER_UNIT = 10;
@@ -84,11 +85,8 @@ void LetGoOfHotkeyKeys(UINT hotkeyParameter) {
 }
 
 // The agent's hotkeys that the text would press, asked to step aside on the
-// agent's own thread, which owns the registrations.
-struct SteppedAside {
-    LRESULT tokens[MAX_STEPPED_ASIDE];
-    UINT count = 0;
-};
+// agent's own thread, which owns the registrations: every one, however many.
+typedef RecordArray<LRESULT> SteppedAside;
 
 void StepAside(HWND agentWindow, const wchar_t* text, UINT length, SteppedAside* aside) {
     UINT position = 0;
@@ -96,20 +94,20 @@ void StepAside(HWND agentWindow, const wchar_t* text, UINT length, SteppedAside*
         const TypedPiece piece = NextTypedPiece(text, length, &position);
         if (piece.kind == TYPED_END)
             return;
-        if (piece.kind != TYPED_KEY || aside->count == MAX_STEPPED_ASIDE)
+        if (piece.kind != TYPED_KEY)
             continue;
         // Once for each combination, however often the text presses it.
         const LPARAM combination = TypedCombination(piece.modifiers, piece.virtualKey);
         bool asked = false;
-        for (UINT n = 0; n < aside->count; ++n)
-            asked = asked || aside->tokens[n] == combination;
+        for (UINT n = 0; n < aside->Count() && !asked; ++n)
+            asked = aside->At(n) == combination;
         if (asked)
             continue;
         DWORD_PTR token = 0;
         if (SendMessageTimeoutW(agentWindow, AgentStepAsideMessage, piece.modifiers,
                                 piece.virtualKey, SMTO_ABORTIFHUNG, STEP_ASIDE_WAIT_MS, &token) &&
             token != 0)
-            aside->tokens[aside->count++] = static_cast<LRESULT>(token);
+            aside->Append(static_cast<LRESULT>(token));
     }
 }
 
@@ -118,10 +116,10 @@ void StepAside(HWND agentWindow, const wchar_t* text, UINT length, SteppedAside*
 // The system may still be working through the typed keys when SendInput
 // returns: the hotkeys come back only after a short settling time.
 void ComeBack(HWND agentWindow, const SteppedAside& aside) {
-    if (aside.count > 0)
+    if (aside.Count() > 0)
         Sleep(SETTLE_MS);
-    for (UINT n = 0; n < aside.count; ++n)
-        PostMessageW(agentWindow, AgentComeBackMessage, 0, aside.tokens[n]);
+    for (UINT n = 0; n < aside.Count(); ++n)
+        PostMessageW(agentWindow, AgentComeBackMessage, 0, aside.At(n));
 }
 
 // Sends a batch; a batch the system cut short must not leave a modifier down.
@@ -177,6 +175,14 @@ void TypeText(HWND agentWindow, UINT hotkeyParameter, const wchar_t* text, UINT 
     if (!events)
         return;
     LetGoOfHotkeyKeys(hotkeyParameter);
+    // The system drops input meant for a program with more rights, silently.
+    if (HWND front = WindowInFront()) {
+        if (RunsAboveAgent(front)) {
+            TellCannotReach(front, /*typing=*/true);
+            HeapFree(GetProcessHeap(), 0, events);
+            return;
+        }
+    }
     SteppedAside aside;
     StepAside(agentWindow, text, length, &aside);
 

@@ -138,6 +138,14 @@ void ShowRefusedInFrontBalloon(const RefusedHotkeys& refused) {
     ShowWarningBalloon();
 }
 
+void ShowWarningText(const wchar_t* text) {
+    NOTIFYICONDATAW& balloon = g_agent.pendingBalloon;
+    balloon = g_agent.tray;
+    balloon.uFlags = NIF_INFO;
+    lstrcpynW(balloon.szInfo, text, ARRAYSIZE(balloon.szInfo));
+    ShowWarningBalloon();
+}
+
 void ShowRefusedHotkeysBalloon(const RefusedHotkeys& refused) {
     NOTIFYICONDATAW& balloon = g_agent.pendingBalloon;
     balloon = g_agent.tray;

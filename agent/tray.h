@@ -21,6 +21,8 @@ void ShowRefusedHotkeysBalloon(const RefusedHotkeys& refused);
 // A warning balloon naming hotkeys limited to programs whose keys another
 // program held when the program in front called for them; the store keeps them.
 void ShowRefusedInFrontBalloon(const RefusedHotkeys& refused);
+// A warning balloon with a text of its own (cut to the balloon's room).
+void ShowWarningText(const wchar_t* text);
 // The balloon's text, cut to fit `chars` units with its NUL.
 void FormatRefusedHotkeysText(const RefusedHotkeys& refused,
                               const RecordArray<HotkeyRecord>& hotkeys, wchar_t* text,

@@ -136,6 +136,10 @@ bool RunWindowCommand(UINT commandCode) {
     HWND window = WindowInFront();
     if (!window)
         return true;
+    if (RunsAboveAgent(window)) {
+        TellCannotReach(window, /*typing=*/false);
+        return true;
+    }
     switch (commandCode) {
     case ALWAYS_ON_TOP:
         ToggleAlwaysOnTop(window);

@@ -2,8 +2,8 @@
 
 #include "agent_state.h"
 #include "hotkey_runner.h"
-#include "library_exports.h"
 #include "program_rules.h"
+#include "tray.h"
 
 namespace {
 
@@ -22,18 +22,38 @@ void CALLBACK OnFrontCheck(HWND window, UINT, UINT_PTR, DWORD) {
         KillTimer(window, FRONT_CHECK_TIMER);
 }
 
+// Windows and the like of it that take the focus without ever coming to
+// the front: a popup menu, a window that is never activated, the agent's own
+// (its menu, the sheet, which the program under them stays in front for).
+bool NeverInFront(HWND root) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(root, &processId);
+    wchar_t name[8];
+    return processId == GetCurrentProcessId() ||
+           (GetWindowLongPtrW(root, GWL_EXSTYLE) & WS_EX_NOACTIVATE) ||
+           (GetClassNameW(root, name, ARRAYSIZE(name)) && lstrcmpW(name, L"#32768") == 0);
+}
+
 // Windows reports a new window in front with EVENT_SYSTEM_FOREGROUND; Wine
 // only with EVENT_OBJECT_FOCUS, when a window of the program takes the
 // focus (and nothing when a window comes back with the focus it had: the
 // press then finds it out). Both lead here, and only a real change of window
 // does anything.
-void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
+void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD, DWORD) {
     FollowChange();
+    if (event == EVENT_SYSTEM_FOREGROUND) {
+        // The system tells: no need to look again after a focus change.
+        g_agent.foregroundEventsSeen = true;
+        KillTimer(g_agent.window, FRONT_CHECK_TIMER);
+        return;
+    }
+    if (g_agent.foregroundEventsSeen)
+        return;
     // A program often gives its control the focus before its window comes to
     // the front, and Wine tells nothing when it then comes: look again until
     // it is there, for a few seconds at most.
     const HWND root = window ? GetAncestor(window, GA_ROOT) : nullptr;
-    if (root && root != g_agent.frontWindow) {
+    if (root && root != g_agent.frontWindow && !NeverInFront(root)) {
         g_agent.awaitedFront = root;
         g_agent.frontChecks = FRONT_CHECKS;
         SetTimer(g_agent.window, FRONT_CHECK_TIMER, FRONT_CHECK_MS, OnFrontCheck);
@@ -106,6 +126,22 @@ HWND WindowUserWasIn() {
     return nullptr;
 }
 
+namespace {
+
+// True when the program changed.
+bool TakeFront(HWND front) {
+    g_agent.frontWindow = front;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(front, &processId);
+    if (processId == g_agent.frontProcess && processId)
+        return false;
+    g_agent.frontProcess = processId;
+    ProgramOfProcess(processId, g_agent.frontProgram, FRONT_PROGRAM_CHARS);
+    return true;
+}
+
+} // namespace
+
 bool ReadProgramInFront() {
     HWND front = GetForegroundWindow();
     if (front)
@@ -115,18 +151,88 @@ bool ReadProgramInFront() {
     // hotkeys until another window comes.
     if (!front || front == g_agent.frontWindow)
         return false;
+    // The agent's own windows (its tray menu, the sheet of one's hotkeys)
+    // lie over the program the user works in: that program stays in front
+    // for the hotkeys, so its own hotkey closes the sheet.
     DWORD processId = 0;
     GetWindowThreadProcessId(front, &processId);
-    // The sheet of one's hotkeys lies over the program it lists: that program
-    // stays in front for the hotkeys, so its own hotkey closes the sheet.
-    wchar_t className[24];
-    if (processId == GetCurrentProcessId() && GetClassNameW(front, className, 24) &&
-        lstrcmpW(className, MY_HOTKEYS_CLASS) == 0)
+    if (processId == GetCurrentProcessId())
         return false;
-    g_agent.frontWindow = front;
-    if (processId == g_agent.frontProcess && processId)
+    return TakeFront(front);
+}
+
+void TakeAsWindowInFront(HWND window) {
+    if (!g_agent.foregroundHook || !window)
+        return;
+    if (TakeFront(GetAncestor(window, GA_ROOT)))
+        UpdateProgramHotkeys(g_agent.window, nullptr);
+}
+
+namespace {
+
+// The mandatory integrity level of a process's token, or 0 when it cannot be read.
+DWORD IntegrityOf(HANDLE token) {
+    BYTE buffer[64];
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof buffer, &size))
+        return 0;
+    const TOKEN_MANDATORY_LABEL* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer);
+    const DWORD count = *GetSidSubAuthorityCount(label->Label.Sid);
+    return count ? *GetSidSubAuthority(label->Label.Sid, count - 1) : 0;
+}
+
+DWORD OwnIntegrity() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return 0;
+    const DWORD level = IntegrityOf(token);
+    CloseHandle(token);
+    return level;
+}
+
+} // namespace
+
+bool RunsAboveAgent(HWND window) {
+    DWORD processId = 0;
+    if (!window || !GetWindowThreadProcessId(window, &processId) ||
+        processId == GetCurrentProcessId())
         return false;
-    g_agent.frontProcess = processId;
-    ProgramOfProcess(processId, g_agent.frontProgram, FRONT_PROGRAM_CHARS);
-    return true;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return false;
+    HANDLE token = nullptr;
+    bool above = false;
+    if (OpenProcessToken(process, TOKEN_QUERY, &token)) {
+        const DWORD level = IntegrityOf(token);
+        above = level != 0 && level > OwnIntegrity();
+        CloseHandle(token);
+    } else {
+        // An elevated program's token is closed to a program without rights.
+        above = GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    CloseHandle(process);
+    return above;
+}
+
+void TellCannotReach(HWND window, bool typing) {
+    PostMessageW(g_agent.window, AgentCannotReachMessage, reinterpret_cast<WPARAM>(window),
+                 typing ? 1 : 0);
+}
+
+void SayCannotReach(HWND window, bool typing) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (!processId || processId == g_agent.cannotReachSaid)
+        return;
+    g_agent.cannotReachSaid = processId;
+    wchar_t name[80] = {};
+    if (!GetWindowTextW(window, name, ARRAYSIZE(name))) {
+        wchar_t program[MAX_PATH];
+        ProgramOfProcess(processId, program, MAX_PATH);
+        lstrcpynW(name, program[0] ? ProgramFileName(program) : L"it", ARRAYSIZE(name));
+    }
+    wchar_t text[200];
+    wsprintfW(text, L"Pendrix cannot %s %s: it runs as administrator",
+              typing ? L"type into" : L"change", name);
+    ShowWarningText(text);
 }

@@ -40,8 +40,13 @@ int Smaller(int a, int b) {
     return a < b ? a : b;
 }
 
-// One sheet at a time, on the thread that shows it.
-Sheet* g_sheet = nullptr;
+// One sheet at a time in the log-on, whichever thread or process asks.
+const wchar_t SHEET_MUTEX_NAME[] = L"Local\\{{5d0c7a3e-2b61-4f8e-9a14-c3e7b95d2f08}} sheet";
+
+// The sheet's state belongs to its window, which the list finds as its parent.
+Sheet* SheetOf(HWND window) {
+    return reinterpret_cast<Sheet*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
 
 // "https://…", "mailto:…": a scheme of two or more letters, unlike a drive.
 bool IsUrl(const wchar_t* target) {
@@ -220,7 +225,7 @@ void PlaceSheet(Sheet& sheet, const RECT& work) {
 
 // Typing filters; Backspace takes the last character back; Esc closes.
 LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
-    Sheet& sheet = *g_sheet;
+    Sheet& sheet = *SheetOf(GetParent(list));
     if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
         SendMessageW(sheet.window, WM_CLOSE, 0, 0);
         return 0;
@@ -239,7 +244,13 @@ LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 LRESULT CALLBACK SheetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Sheet* sheet = SheetOf(window);
     switch (message) {
+    case WM_NCCREATE:
+        SetWindowLongPtrW(
+            window, GWLP_USERDATA,
+            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_ACTIVATE:
         // A click elsewhere, or another window in front, closes it.
         if (LOWORD(wParam) == WA_INACTIVE)
@@ -248,13 +259,13 @@ LRESULT CALLBACK SheetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_CLOSE:
         // Closed while still in front (Esc, or its hotkey again): the program
         // it lies over comes back, not whichever window the system picks next.
-        if (GetForegroundWindow() == window && g_sheet && IsWindow(g_sheet->front))
-            SetForegroundWindow(g_sheet->front);
+        if (GetForegroundWindow() == window && sheet && IsWindow(sheet->front))
+            SetForegroundWindow(sheet->front);
         DestroyWindow(window);
         return 0;
     case WM_SETFOCUS:
-        if (g_sheet && g_sheet->list)
-            SetFocus(g_sheet->list);
+        if (sheet && sheet->list)
+            SetFocus(sheet->list);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -285,9 +296,9 @@ HWND CreateList(HWND parent) {
 
 } // namespace
 
-void RunMyHotkeysSheet(HWND front) {
-    if (g_sheet || FindWindowW(MY_HOTKEYS_CLASS, nullptr))
-        return;
+namespace {
+
+void ShowSheet(HWND front) {
     Sheet sheet;
     if (LoadStore(nullptr, sheet.hotkeys, sheet.actions) != ERROR_SUCCESS)
         return;
@@ -314,10 +325,9 @@ void RunMyHotkeysSheet(HWND front) {
     sheet.window =
         CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MY_HOTKEYS_CLASS, L"My Hotkeys - Pendrix",
                         WS_POPUP | WS_CAPTION | WS_SYSMENU, work.left, work.top, 100, 100, nullptr,
-                        nullptr, g_libraryInstance, nullptr);
+                        nullptr, g_libraryInstance, &sheet);
     HFONT font = nullptr;
     if (sheet.window) {
-        g_sheet = &sheet;
         sheet.filterLine = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                            sheet.window, nullptr, g_libraryInstance, nullptr);
         sheet.list = CreateList(sheet.window);
@@ -340,9 +350,23 @@ void RunMyHotkeysSheet(HWND front) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
-        g_sheet = nullptr;
     }
     if (font)
         DeleteObject(font);
     UnregisterClassW(MY_HOTKEYS_CLASS, g_libraryInstance);
+}
+
+} // namespace
+
+void RunMyHotkeysSheet(HWND front) {
+    HANDLE single = CreateMutexW(nullptr, FALSE, SHEET_MUTEX_NAME);
+    if (!single)
+        return;
+    const DWORD wait = WaitForSingleObject(single, 0);
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+        if (!FindWindowW(MY_HOTKEYS_CLASS, nullptr))
+            ShowSheet(front);
+        ReleaseMutex(single);
+    }
+    CloseHandle(single);
 }
