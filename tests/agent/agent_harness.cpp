@@ -1,5 +1,6 @@
 #include "agent_harness.h"
 
+#include <commctrl.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -650,4 +651,62 @@ bool CloseProbeWindow(HWND window, PROCESS_INFORMATION* process) {
     CloseHandle(process->hProcess);
     CloseHandle(process->hThread);
     return ended;
+}
+
+namespace {
+
+BOOL CALLBACK FindBalloonWindow(HWND window, LPARAM found) {
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (lstrcmpiW(className, TOOLTIPS_CLASSW) == 0 && IsWindowVisible(window) &&
+        (GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Reads a balloon tooltip of another process through memory of that process.
+Balloon ReadBalloon(HWND window) {
+    Balloon balloon;
+    balloon.window = window;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return balloon;
+    BYTE* remote = static_cast<BYTE*>(
+        VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (remote) {
+        TTTOOLINFOW tool = {};
+        tool.cbSize = sizeof tool;
+        SIZE_T done = 0;
+        WriteProcessMemory(process, remote, &tool, sizeof tool, &done);
+        if (SendMessageW(window, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote))) {
+            ReadProcessMemory(process, remote, &tool, sizeof tool, &done);
+            tool.lpszText = reinterpret_cast<wchar_t*>(remote + 1024);
+            WriteProcessMemory(process, remote, &tool, sizeof tool, &done);
+            SendMessageW(window, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(remote));
+            wchar_t text[257] = {};
+            ReadProcessMemory(process, remote + 1024, text, 256 * sizeof(wchar_t), &done);
+            balloon.text = text;
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return balloon;
+}
+
+} // namespace
+
+Balloon WaitForBalloon(DWORD milliseconds) {
+    HWND found = nullptr;
+    WaitFor(
+        [&found] {
+            EnumWindows(FindBalloonWindow, reinterpret_cast<LPARAM>(&found));
+            return found != nullptr;
+        },
+        milliseconds);
+    return found ? ReadBalloon(found) : Balloon();
 }

@@ -87,6 +87,16 @@ DWORD RunProgram(const std::wstring& program, const std::wstring& arguments,
 // Presses and releases the combination with SendInput.
 void PressCombination(UINT modifiers, UINT key);
 
+// A balloon of the tray, as the shell shows it (Wine's tooltips do not
+// answer TTM_GETTITLE, so the balloon's title and icon are checked where the
+// agent hands them to the shell, in agent_unit_tests).
+struct Balloon {
+    HWND window = nullptr;
+    std::wstring text;
+};
+// The shell shows a balloon about two seconds after it was handed over.
+Balloon WaitForBalloon(DWORD milliseconds);
+
 // Pixels of the icon's key face in the taskbar's notification area, and
 // their centre: what the user sees of the tray icon.
 int CountTrayIconPixels(POINT* centre = nullptr);

@@ -277,7 +277,7 @@ TEST_F(AgentTest, TheAgentReloadsThousandsOfDamagedTreesAndSavesThemWellFormed) 
     const unsigned seed = Seed();
     printf("seed %u (PENDRIX_SEED=%u replays it)\n", seed, seed);
     TreeMaker maker(seed);
-    const int trees = 2500;
+    const int trees = ProbeRounds(500, 2500);
     int malformed = 0;
     for (int t = 0; t < trees && malformed == 0; ++t) {
         const Expected expected = maker.Make();
@@ -300,7 +300,7 @@ TEST_F(AgentTest, TheLibraryOpensAndClosesOnHundredsOfDamagedTrees) {
     const unsigned seed = Seed() + 1;
     printf("seed %u (PENDRIX_SEED=%u replays it)\n", seed, seed - 1);
     TreeMaker maker(seed);
-    const int trees = 200;
+    const int trees = ProbeRounds(50, 200);
     int malformed = 0;
     for (int t = 0; t < trees && malformed == 0; ++t) {
         SCOPED_TRACE(t);

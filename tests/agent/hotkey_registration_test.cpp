@@ -13,6 +13,7 @@
 #include "agent_state.h"
 #include "hotkey_runner.h"
 #include "import_patch.h"
+#include "program_rules.h"
 #include "tray.h"
 #include "window_in_front.h"
 #include "test_registry.h"
@@ -125,7 +126,7 @@ TEST_F(HotkeyRegistration, OneIndexKeepsAHotkeyForChosenProgramsToThem) {
     g_agent.actions.Clear();
 }
 
-TEST_F(HotkeyRegistration, OfTwoHotkeysForOneProgramOnOneCombinationTheEarlierWorks) {
+TEST_F(HotkeyRegistration, OfTwoHotkeysForOneProgramOnOneCombinationTheLaterIsStoredOff) {
     // Two for every program (a name that runs nowhere is the only one left
     // out) on F9, written side by side into the store by hand.
     for (UINT owner = 4; owner < 6; ++owner) {
@@ -134,9 +135,41 @@ TEST_F(HotkeyRegistration, OfTwoHotkeysForOneProgramOnOneCombinationTheEarlierWo
     }
     RefusedHotkeys refused;
     RegisterEnabledHotkeys(window_, &refused);
-    EXPECT_EQ(1u, refused.count) << "the later twin is no refusal of the system";
+    EXPECT_EQ(2u, refused.count) << "the later twin is named with the refusals";
     EXPECT_TRUE(Taken(VK_F9));
-    EXPECT_EQ(1, Enabled(5)) << "it stays as stored";
+    EXPECT_EQ(1, Enabled(4));
+    EXPECT_EQ(0, Enabled(5)) << "stored off, as the tool and the dialog would";
+    UnregisterHotkeys(window_, ALL_HOTKEYS);
+    FollowWindowInFront(false);
+    g_agent.actions.Clear();
+}
+
+TEST_F(HotkeyRegistration, ALoadDecidesAgainAfterARefusalAndAnyNotepadMeetsNotInOneNotepad) {
+    // 4 works everywhere but nowhere, on F8, which another holds: refused,
+    // so the unlimited 3 that stepped aside for it is tried at once too.
+    g_agent.hotkeys.Append(Hotkey(VK_F8, 1));
+    g_agent.actions.Append(NowhereRule(4, PROGRAMS_NOT_IN));
+    // "Only in notepad" and "not in C:\Windows\notepad.exe" meet in any
+    // other folder's notepad: the later is stored off.
+    g_agent.hotkeys.Append(Hotkey(VK_F9, 1));
+    ActionRecord only = NowhereRule(5, PROGRAMS_ONLY_IN);
+    CopyBoundedText(only.target, ACTION_PATH_CHARS, L"notepad");
+    g_agent.actions.Append(only);
+    g_agent.hotkeys.Append(Hotkey(VK_F9, 1));
+    ActionRecord notIn = NowhereRule(6, PROGRAMS_NOT_IN);
+    CopyBoundedText(notIn.target, ACTION_PATH_CHARS, L"C:\\Windows\\notepad.exe");
+    g_agent.actions.Append(notIn);
+    RefusedHotkeys refused;
+    RegisterEnabledHotkeys(window_, &refused);
+    EXPECT_EQ(0, Enabled(4));
+    EXPECT_EQ(0, Enabled(3)) << "its twin was tried at the load, not at the next change";
+    EXPECT_EQ(1, Enabled(5));
+    EXPECT_EQ(0, Enabled(6));
+    EXPECT_EQ(3u, refused.count);
+    EXPECT_TRUE(RulesClash(&only, &notIn));
+    ActionRecord notInAny = notIn;
+    CopyBoundedText(notInAny.target, ACTION_PATH_CHARS, L"notepad.exe");
+    EXPECT_FALSE(RulesClash(&only, &notInAny)) << "no notepad can have both";
     UnregisterHotkeys(window_, ALL_HOTKEYS);
     FollowWindowInFront(false);
     g_agent.actions.Clear();

@@ -119,7 +119,7 @@ TEST_F(KillTest, AnAgentKilledDuringItsReloadLosesNoHotkey) {
 
     // Kill points spread evenly over the whole reload, its save included,
     // and past its end.
-    const int kills = 50;
+    const int kills = ProbeRounds(12, 50);
     int outcomes[3] = {};
     for (int k = 0; k < kills; ++k) {
         SCOPED_TRACE(k);
@@ -194,7 +194,7 @@ TEST_F(KillTest, TheLibraryKilledDuringItsSaveLosesNoHotkey) {
         Kill();
     }
 
-    const int kills = 20;
+    const int kills = ProbeRounds(6, 20);
     int outcomes[3] = {};
     for (int k = 0; k < kills; ++k) {
         SCOPED_TRACE(k);

@@ -6,6 +6,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -135,9 +136,12 @@ TEST_F(AgentTest, AfterALongDayTheAgentIsAsSmallAsAfterTheFirstHour) {
     Print("first hour", start);
     ASSERT_GT(start.handles, 0u) << "the handle table cannot be read here";
 
-    day(1000, 0, 0, 0);
+    // A longer day under "scripts/test --long".
+    const int reloads = ProbeRounds(300, 1000);
+    const int presses = ProbeRounds(400, 1000);
+    day(reloads, 0, 0, 0);
     const Footprint reloaded = Measure(process, pid);
-    Print("1,000 reloads", reloaded);
+    Print((std::to_string(reloads) + " reloads").c_str(), reloaded);
     ExpectSameObjects(start, reloaded, "reloads");
     EXPECT_LE(reloaded.privateBytes, start.privateBytes + 64 * 1024) << "reloads leak memory";
 
@@ -145,14 +149,14 @@ TEST_F(AgentTest, AfterALongDayTheAgentIsAsSmallAsAfterTheFirstHour) {
     // few hundred KiB, now in one batch of presses, now in another; a thread
     // or job kept per press grows every batch alike. So two equal batches,
     // and the smaller growth tells.
-    day(0, 1000, 0, 10);
+    day(0, presses, 0, 10);
     Sleep(1000); // presses are handled by workers that end on their own
     const Footprint firstBatch = Measure(process, pid);
-    Print("1,000 presses", firstBatch);
-    day(0, 1000, 0, 10);
+    Print((std::to_string(presses) + " presses").c_str(), firstBatch);
+    day(0, presses, 0, 10);
     Sleep(1000);
     const Footprint pressed = Measure(process, pid);
-    Print("2,000 presses", pressed);
+    Print((std::to_string(2 * presses) + " presses").c_str(), pressed);
     ExpectSameObjects(start, pressed, "presses");
     const double firstGrowth =
         static_cast<double>(firstBatch.privateBytes) - static_cast<double>(reloaded.privateBytes);
@@ -168,13 +172,13 @@ TEST_F(AgentTest, AfterALongDayTheAgentIsAsSmallAsAfterTheFirstHour) {
     // The heap the presses left behind may be below what dialogs need, so
     // the first batch can grow it to that; two equal batches, and the
     // smaller growth tells, as for the presses.
-    const int dialogs = 50;
+    const int dialogs = ProbeRounds(20, 50);
     day(0, 0, dialogs, 0);
     const Footprint firstDialogs = Measure(process, pid);
-    Print("50 dialogs", firstDialogs);
+    Print((std::to_string(dialogs) + " dialogs").c_str(), firstDialogs);
     day(0, 0, dialogs, 0);
     const Footprint configured = Measure(process, pid);
-    Print("100 dialogs", configured);
+    Print((std::to_string(2 * dialogs) + " dialogs").c_str(), configured);
     EXPECT_LE(configured.gdiObjects, start.gdiObjects) << "dialogs: GDI objects leak";
     EXPECT_LE(configured.userObjects, start.userObjects) << "dialogs: USER objects leak";
     const double handlesPerDialog =

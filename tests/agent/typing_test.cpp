@@ -171,3 +171,66 @@ TEST_F(AgentTest, SwitchToItBringsTheRunningProgramAndStartStatesReachIt) {
     EXPECT_EQ(SW_SHOWMINIMIZED, RunsOf(runs, L"small")[0].show);
     EXPECT_EQ(SW_SHOWMAXIMIZED, RunsOf(runs, L"large")[0].show);
 }
+
+namespace {
+
+// The combination held down: the key goes down again at the keyboard's
+// repeat, `repeats` times, before all is let go.
+void HoldCombination(UINT modifiers, UINT key, int repeats) {
+    auto send = [](WORD virtualKey, bool up) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = virtualKey;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        SendInput(1, &input, sizeof input);
+    };
+    if (modifiers & MOD_CONTROL)
+        send(VK_CONTROL, false);
+    if (modifiers & MOD_ALT)
+        send(VK_MENU, false);
+    for (int n = 0; n <= repeats; ++n) {
+        send(static_cast<WORD>(key), false);
+        Sleep(35);
+    }
+    send(static_cast<WORD>(key), true);
+    if (modifiers & MOD_ALT)
+        send(VK_MENU, true);
+    if (modifiers & MOD_CONTROL)
+        send(VK_CONTROL, true);
+}
+
+} // namespace
+
+TEST_F(AgentTest, AHeldHotkeyTypesAndTogglesOncePerPress) {
+    Install(Library::None);
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Signature", CTRL_ALT, VK_F8));
+    ActionRecord type = {};
+    type.kind = ACTION_TYPE_TEXT;
+    CopyBoundedText(type.target, ACTION_PATH_CHARS, L"Ann");
+    actions.Append(type);
+    hotkeys.Append(MakeHotkey(L"On top", CTRL_ALT, VK_F9));
+    actions.Append(CommandAction(1, 0x0C10));
+    actions.Append(ProbeAction(1, log_, L"held"));
+    WriteStore(hotkeys, actions);
+    ASSERT_TRUE(Start());
+
+    FrontWindow front;
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.window(); }));
+    HoldCombination(CTRL_ALT, VK_F8, 12);
+    ASSERT_TRUE(WaitFor([&] { return front.Text().size() >= 3; })) << WindowsInFront();
+    HoldCombination(CTRL_ALT, VK_F9, 12);
+    Sleep(500);
+    EXPECT_EQ(L"Ann", front.Text()) << "typed once, however long the keys were held";
+    EXPECT_NE(0, GetWindowLongW(front.window(), GWL_EXSTYLE) & WS_EX_TOPMOST)
+        << "toggled once, not back and forth";
+    EXPECT_EQ(1u, RunsOf(ReadProbeLog(log_), L"held").size()) << "run once";
+    // A new press is a new run.
+    PressCombination(CTRL_ALT, VK_F8);
+    EXPECT_TRUE(WaitFor([&] { return front.Text() == L"AnnAnn"; }));
+    PressCombination(CTRL_ALT, VK_F9);
+    EXPECT_TRUE(
+        WaitFor([&] { return !(GetWindowLongW(front.window(), GWL_EXSTYLE) & WS_EX_TOPMOST); }));
+    EXPECT_TRUE(WaitFor([&] { return RunsOf(ReadProbeLog(log_), L"held").size() == 2; }));
+}

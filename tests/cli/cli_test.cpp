@@ -688,7 +688,7 @@ DWORD WINAPI KeepReloading(void* parameter) {
 TEST_F(Tool, ImportsCrossingTheAgentsReloadsAndTwoMergesAtOnceLoseNothing) {
     Install(Library::None);
     ASSERT_TRUE(Start());
-    const int rounds = 20;
+    const int rounds = ProbeRounds(6, 20);
 
     // Each import of 250 hotkeys lands while the agent reloads, again and
     // again; once it has ended, the store holds what it imported.
@@ -810,4 +810,232 @@ TEST_F(Tool, ASaveThatFailsNeverGoesLiveAndIsSaidEverywhere) {
     ToolRun imported = Pendrix(L"import " + Quoted(L"other.json"));
     EXPECT_EQ(0u, imported.exitCode) << imported.Err().c_str();
     EXPECT_EQ(3u, StoredHotkeys().size());
+}
+
+namespace {
+
+// Another writer that holds the store, as a console paused in the middle of
+// an import would: on a thread of its own, until Release, when it may write
+// a list of its own first.
+class StoreHolder {
+  public:
+    StoreHolder() {
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+        WaitForSingleObject(held_, 10000);
+    }
+    ~StoreHolder() { Release(); }
+    void Release(const Hotkeys* hotkeys = nullptr) {
+        if (!thread_)
+            return;
+        hotkeys_ = hotkeys;
+        SetEvent(release_);
+        WaitForSingleObject(thread_, 30000);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+
+  private:
+    static DWORD WINAPI Run(void* parameter) {
+        StoreHolder* self = static_cast<StoreHolder*>(parameter);
+        store_detail::StoreLock lock;
+        SetEvent(self->held_);
+        WaitForSingleObject(self->release_, 120000);
+        if (self->hotkeys_)
+            WriteStore(*self->hotkeys_, Actions());
+        return 0;
+    }
+    HANDLE held_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread_ = nullptr;
+    const Hotkeys* hotkeys_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(Tool, AStoreHeldElsewhereLeavesTheAgentAnsweringAndTheToolAndDialogWritingNothing) {
+    Install(Library::None);
+    HeldCombinations taken(CTRL_ALT, {VK_F5});
+    ASSERT_TRUE(taken.held());
+    Hotkeys hotkeys;
+    hotkeys.Append(MakeHotkey(L"Kept", CTRL_ALT, VK_F9));
+    hotkeys.Append(MakeHotkey(L"Taken", CTRL_ALT, VK_F5));
+    WriteStore(hotkeys, Actions());
+    {
+        // A start whose load finds the store held loads once it is free, and
+        // still names what the system refused.
+        StoreHolder holder;
+        ASSERT_TRUE(Start());
+        Sleep(1000);
+        EXPECT_FALSE(CombinationIsTaken(CTRL_ALT, VK_F9)) << "not loaded yet";
+        holder.Release();
+        EXPECT_TRUE(WaitFor([] { return CombinationIsTaken(CTRL_ALT, VK_F9); }, 5000));
+        const Balloon balloon = WaitForBalloon(8000);
+        EXPECT_NE(std::wstring::npos, balloon.text.find(L"Taken (ALT + Ctrl + F5)"))
+            << "the start-up balloon";
+    }
+    WriteBytes(File(L"other.json"), ManyHotkeysFile("Other", 0, 3));
+    LibraryUnderTest library;
+    ConfigureRun run(library.configure());
+    HWND dialog = run.WaitForDialog();
+    ASSERT_NE(nullptr, dialog);
+    ClickListRow(GetDlgItem(dialog, 1009), 0);
+    ASSERT_TRUE(Checked(dialog, 1011));
+    const auto before = SnapshotStore();
+
+    StoreHolder holder;
+    // The agent answers at once, keeps its hotkeys and reloads once it can.
+    const DWORD asked = GetTickCount();
+    EXPECT_EQ(0, Reload()) << "not reloaded now";
+    EXPECT_LT(GetTickCount() - asked, 2000u) << "the agent's thread did not wait for the store";
+    EXPECT_TRUE(CombinationIsTaken(CTRL_ALT, VK_F9));
+    // The tool and the dialog wait their while, then write nothing and say so.
+    Started import = StartPendrix(L"import " + Quoted(L"other.json"));
+    PostMessageW(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    HWND box = WaitForMessageBox(dialog, 45000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_NE(std::wstring::npos, MessageBoxText(box).find(L"The change could not be saved."));
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    EXPECT_FALSE(Checked(dialog, 1011)) << "the edit stays in the dialog";
+    const ToolRun imported = Finish(import);
+    EXPECT_EQ(1u, imported.exitCode);
+    EXPECT_NE(std::wstring::npos, imported.Err().find(L"nothing was imported"))
+        << imported.Err().c_str();
+    EXPECT_TRUE(before == SnapshotStore()) << "nothing written";
+
+    Hotkeys written;
+    written.Append(MakeHotkey(L"Kept", CTRL_ALT, VK_F9));
+    written.Append(MakeHotkey(L"Written meanwhile", CTRL_ALT, VK_F10));
+    holder.Release(&written);
+    EXPECT_TRUE(WaitFor([] { return CombinationIsTaken(CTRL_ALT, VK_F10); }, 5000))
+        << "the reload came once the store was free";
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitFor([&] {
+        HWND closing = FindDialogOfThread(run.threadId(), L"Pendrix");
+        if (closing && IsWindowVisible(closing))
+            AnswerMessageBox(closing, IDOK);
+        return run.Ended(100);
+    }));
+    EXPECT_TRUE(Alive());
+}
+
+namespace {
+
+// A user's Path of `length` characters: folders of their own, some with a
+// variable in them.
+std::wstring UserPathOf(size_t length, bool trailingSeparator) {
+    std::wstring path;
+    for (int n = 0; path.size() < length; ++n)
+        path += (path.empty() ? L"" : L";") +
+                std::wstring(n % 3 ? L"C:\\Tools\\" : L"%APPDATA%\\") + std::to_wstring(n);
+    path.resize(length - (trailingSeparator ? 1 : 0));
+    if (path.back() == L';')
+        path.back() = L'x';
+    return trailingSeparator ? path + L";" : path;
+}
+
+struct UserPathValue {
+    DWORD type = 0;
+    std::wstring text;
+    bool exists = false;
+};
+
+UserPathValue ReadUserPath() {
+    UserPathValue value;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return value;
+    DWORD bytes = 0;
+    if (RegQueryValueExW(key, L"Path", nullptr, &value.type, nullptr, &bytes) == ERROR_SUCCESS) {
+        std::vector<wchar_t> data(bytes / 2 + 1);
+        RegQueryValueExW(key, L"Path", nullptr, &value.type, reinterpret_cast<BYTE*>(data.data()),
+                         &bytes);
+        value.text = data.data();
+        value.exists = true;
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+void WriteUserPath(DWORD type, const std::wstring& text) {
+    WriteValue(L"Environment", L"Path", type, text.c_str(),
+               static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void DeleteUserPath() {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, KEY_ALL_ACCESS, &key) ==
+        ERROR_SUCCESS) {
+        RegDeleteValueW(key, L"Path");
+        RegCloseKey(key);
+    }
+}
+
+} // namespace
+
+TEST_F(Tool, ThePathOfAnyLengthKeepsEveryEntryAndItsTypeAndGetsTheFolderOnceAndBackExactly) {
+    const std::wstring folder = L"C:\\Users\\Me\\AppData\\Local\\Programs\\Pendrix";
+    const std::wstring quoted = L"\"" + folder + L"\"";
+    for (size_t length : {900u, 2000u, 30000u}) {
+        for (bool trailing : {false, true}) {
+            for (DWORD type : {static_cast<DWORD>(REG_SZ), static_cast<DWORD>(REG_EXPAND_SZ)}) {
+                SCOPED_TRACE(std::to_string(length) + (trailing ? " with ;" : " without ;") +
+                             (type == REG_SZ ? " REG_SZ" : " REG_EXPAND_SZ"));
+                const std::wstring mine = UserPathOf(length, trailing);
+                ASSERT_EQ(length, mine.size());
+                WriteUserPath(type, mine);
+                ToolRun added = Pendrix(L"path add " + quoted);
+                EXPECT_EQ(0u, added.exitCode) << added.Err().c_str();
+                UserPathValue now = ReadUserPath();
+                EXPECT_EQ(type, now.type);
+                EXPECT_EQ(trailing ? mine + folder + L";" : mine + L";" + folder, now.text);
+                EXPECT_EQ(3u, Pendrix(L"path add " + quoted).exitCode) << "once";
+                EXPECT_EQ(trailing ? mine + folder + L";" : mine + L";" + folder,
+                          ReadUserPath().text);
+                ToolRun removed = Pendrix(L"path remove " + quoted);
+                EXPECT_EQ(0u, removed.exitCode) << removed.Err().c_str();
+                now = ReadUserPath();
+                EXPECT_EQ(type, now.type);
+                EXPECT_TRUE(mine == now.text) << "exactly the user's own Path again";
+            }
+        }
+    }
+    {
+        SCOPED_TRACE("already there, written by the user another way");
+        const std::wstring mine = L"C:\\Tools;" + folder + L"\\;D:\\bin";
+        WriteUserPath(REG_EXPAND_SZ, mine);
+        EXPECT_EQ(3u, Pendrix(L"path add " + quoted).exitCode);
+        EXPECT_EQ(mine, ReadUserPath().text);
+    }
+    {
+        SCOPED_TRACE("moved to the middle by the user, then removed");
+        WriteUserPath(REG_SZ, L"C:\\Tools;" + folder + L";D:\\bin");
+        EXPECT_EQ(0u, Pendrix(L"path remove " + quoted).exitCode);
+        EXPECT_EQ(L"C:\\Tools;D:\\bin", ReadUserPath().text);
+    }
+    {
+        SCOPED_TRACE("too long to add: nothing written");
+        const std::wstring mine = UserPathOf(32767 - 10, false);
+        WriteUserPath(REG_EXPAND_SZ, mine);
+        ToolRun refused = Pendrix(L"path add " + quoted);
+        EXPECT_EQ(1u, refused.exitCode);
+        EXPECT_NE(std::wstring::npos, refused.Err().find(L"longer than the system allows"));
+        EXPECT_TRUE(mine == ReadUserPath().text);
+    }
+    {
+        SCOPED_TRACE("not text: left alone");
+        const DWORD number = 7;
+        WriteValue(L"Environment", L"Path", REG_DWORD, &number, sizeof number);
+        EXPECT_EQ(1u, Pendrix(L"path add " + quoted).exitCode);
+        EXPECT_EQ(1u, Pendrix(L"path remove " + quoted).exitCode);
+        EXPECT_EQ(static_cast<DWORD>(REG_DWORD), ReadUserPath().type);
+    }
+    {
+        SCOPED_TRACE("no Path at all: the folder alone, and none again after");
+        DeleteUserPath();
+        EXPECT_EQ(0u, Pendrix(L"path add " + quoted).exitCode);
+        EXPECT_EQ(folder, ReadUserPath().text);
+        EXPECT_EQ(0u, Pendrix(L"path remove " + quoted).exitCode);
+        EXPECT_FALSE(ReadUserPath().exists);
+    }
+    DeleteUserPath();
 }

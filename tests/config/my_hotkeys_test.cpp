@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <stdlib.h>
 
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "agent_harness.h"
@@ -155,6 +157,37 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
     const POINT caption = {ownRect.left + 40, ownRect.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 4};
     ASSERT_EQ(own.window(), WindowFromPoint(caption));
     ClickAt(caption, /*right=*/false, 1);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); })) << WindowsInFront();
+
+    // Again and again by its hotkey, closed with a real Esc each time.
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        SetForegroundWindow(own.window());
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == own.window(); }));
+        PressCombination(CTRL_ALT, VK_F12);
+        sheet = WaitForSheet();
+        ASSERT_NE(nullptr, sheet);
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == sheet; }));
+        TapKeys({VK_ESCAPE});
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); })) << WindowsInFront();
+        EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == own.window(); }))
+            << "the program under it comes back";
+    }
+
+    // From the tray, over this program: its own hotkey (limited to it) still
+    // works while the sheet is shown, and closes it.
+    PostMessageW(window(), AGENT_TRAY_CALLBACK, 0, WM_RBUTTONDOWN);
+    ASSERT_TRUE(WaitFor([&] {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32768", nullptr)) != nullptr;) {
+            if (IsWindowVisible(w))
+                return true;
+        }
+        return false;
+    }));
+    TapKeys({VK_UP, VK_RETURN});
+    sheet = WaitForSheet();
+    ASSERT_NE(nullptr, sheet);
+    PressCombination(CTRL_ALT, VK_F11);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); })) << WindowsInFront();
     EXPECT_TRUE(Alive());
 

@@ -179,3 +179,11 @@ bool ReadOnlyKey::Denies() const {
     RegCloseKey(key);
     return false;
 }
+
+int ProbeRounds(int usual, int longRun) {
+    wchar_t value[8] = {};
+    return GetEnvironmentVariableW(L"PENDRIX_LONG_TESTS", value, ARRAYSIZE(value)) && value[0] &&
+                   value[0] != L'0'
+               ? longRun
+               : usual;
+}

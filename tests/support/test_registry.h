@@ -14,6 +14,10 @@
 
 std::wstring StorePath(const std::wstring& below = L"");
 
+// How many rounds a long probe runs: `usual` in a plain run, `longRun` under
+// "scripts/test --long" (which sets PENDRIX_LONG_TESTS).
+int ProbeRounds(int usual, int longRun);
+
 // Removes the whole store tree and the autostart value.
 void ClearStoreAndAutostart();
 
