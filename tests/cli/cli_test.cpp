@@ -799,9 +799,12 @@ TEST_F(Tool, ASaveThatFailsNeverGoesLiveAndIsSaidEverywhere) {
                                                           L"registry; nothing was imported: "))
             << imported.Err().c_str();
 
-        // The agent reads what it can and writes nothing back.
+        // The agent reads what it can, writes nothing back, and says so once.
         EXPECT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
         EXPECT_TRUE(before == SnapshotStore()) << "no failed save went live";
+        EXPECT_NE(std::wstring::npos,
+                  WaitForBalloon(8000).text.find(
+                      L"Pendrix could not read or save the whole list of hotkeys: "));
     }
     // The store holds the old list, whole, and takes the next save.
     const std::vector<HotkeyRecord> stored = StoredHotkeys();

@@ -555,6 +555,20 @@ TEST_F(Editors, TypedTextsAndOpenOptionsAreStoredAsTheEditorsShowThem) {
     SetText(editor, 1005, L"wait{Sleep 20000}");
     Click(editor, IDOK);
     ExpectError(editor, L"{Sleep 20000} waits too long: a pause is at most 10000 milliseconds.");
+    // A pause without its number is no key (not the key that puts the
+    // machine to sleep), and one with anything else is no pause.
+    SetText(editor, 1005, L"wait{Sleep}");
+    Click(editor, IDOK);
+    ExpectError(editor, L"{Sleep} names no key. Write a key as the key list names it, such as "
+                        L"{Enter} or {Ctrl + V}, and a brace as {{ or }}.");
+    for (const wchar_t* malformed : {L"{Sleep 250ms}", L"{Sleep abc}"}) {
+        SetText(editor, 1005, std::wstring(L"wait") + malformed);
+        Click(editor, IDOK);
+        ExpectError(editor, (std::wstring(malformed) +
+                             L" is not a pause: write {Sleep N}, with N a number of "
+                             L"milliseconds up to 10000.")
+                                .c_str());
+    }
     const std::wstring text = L"Kind regards,\r\nAnn{Tab}{{1}}";
     SetText(editor, 1005, text);
     Click(editor, IDOK);
