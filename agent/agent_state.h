@@ -81,10 +81,9 @@ struct AgentState {
     HWINEVENTHOOK foregroundHook = nullptr;
     HWINEVENTHOOK focusHook = nullptr;
     HWND frontWindow = nullptr;
-    HWND frontBeforeMenu = nullptr;    // in front when the tray menu opened
-    HWND awaitedFront = nullptr;       // took the focus before coming to the front
-    UINT frontChecks = 0;              // how often it is looked for again
-    bool foregroundEventsSeen = false; // the system says when the front changes
+    HWND frontBeforeMenu = nullptr; // in front when the tray menu opened
+    HWND awaitedFront = nullptr;    // took the focus before coming to the front
+    UINT frontChecks = 0;           // how often it is looked for again
     DWORD frontProcess = 0;
     DWORD cannotReachSaid = 0; // the process the balloon last said it cannot reach
     wchar_t frontProgram[FRONT_PROGRAM_CHARS] = {}; // full path, empty when unknown

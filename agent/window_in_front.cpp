@@ -40,18 +40,18 @@ bool NeverInFront(HWND root) {
 // press then finds it out). Both lead here, and only a real change of window
 // does anything.
 void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD, DWORD) {
-    FollowChange();
     if (event == EVENT_SYSTEM_FOREGROUND) {
-        // The system tells: no need to look again after a focus change.
-        g_agent.foregroundEventsSeen = true;
+        // The system names the window in front: no need to look again.
         KillTimer(g_agent.window, FRONT_CHECK_TIMER);
+        if (window && TakeWindowInFront(GetAncestor(window, GA_ROOT)))
+            UpdateProgramHotkeys(g_agent.window, nullptr);
         return;
     }
-    if (g_agent.foregroundEventsSeen)
-        return;
+    FollowChange();
     // A program often gives its control the focus before its window comes to
     // the front, and Wine tells nothing when it then comes: look again until
-    // it is there, for a few seconds at most.
+    // it is there, for a few seconds at most. Not where the system said so
+    // already, nor for a window that never comes to the front.
     const HWND root = window ? GetAncestor(window, GA_ROOT) : nullptr;
     if (root && root != g_agent.frontWindow && !NeverInFront(root)) {
         g_agent.awaitedFront = root;
@@ -144,8 +144,10 @@ bool TakeFront(HWND front) {
 
 bool ReadProgramInFront() {
     HWND front = GetForegroundWindow();
-    if (front)
-        front = GetAncestor(front, GA_ROOT);
+    return front && TakeWindowInFront(GetAncestor(front, GA_ROOT));
+}
+
+bool TakeWindowInFront(HWND front) {
     // No window in front is a moment between two (one closes or goes, the
     // next is still being activated): the program last in front keeps its
     // hotkeys until another window comes.

@@ -9,6 +9,8 @@ void FollowWindowInFront(bool follow);
 // Reads the window in front again; true when its program changed since the
 // last reading (the agent's state then holds the new one).
 bool ReadProgramInFront();
+// The same for a window the system named as the one in front (top-level).
+bool TakeWindowInFront(HWND front);
 // Takes `window` as the one in front for the hotkeys limited to programs,
 // whatever comes to the front on its behalf (the tray's menu, the sheet).
 void TakeAsWindowInFront(HWND window);
