@@ -38,10 +38,12 @@ struct HotkeyState {
 };
 
 // A press of a hotkey that runs once however long it is held: its keys,
-// since when its key has been seen up (0 while down), and whether the agent
-// let go of the keys for the user (typing does), who may still hold them.
+// when it ran, since when its key has been seen up (0 while down), and
+// whether the agent let go of the keys for the user (typing does), who may
+// still hold them.
 struct HeldPress {
     LPARAM combination;
+    DWORD ranAt;
     DWORD upSince;
     bool letGoByAgent;
 };

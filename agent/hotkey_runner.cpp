@@ -493,26 +493,35 @@ void CALLBACK OnHeldKeysCheck(HWND window, UINT, UINT_PTR, DWORD) {
         KillTimer(window, HELD_KEYS_TIMER);
 }
 
-// True for a repeat of a press that ran already: its key is still down. A
-// new press (or a request of the tool's, with no key down) is noted, and its
-// key followed until it is let go.
+// The keyboard's delay before its first repeat, less a margin.
+DWORD RepeatDelayMs() {
+    DWORD delay = 0; // 0 (about 250 ms) to 3 (about 1 s)
+    SystemParametersInfoW(SPI_GETKEYBOARDDELAY, 0, &delay, 0);
+    return (delay > 3 ? 3 : delay) * 250 + 150;
+}
+
+// True for a repeat of a press that ran already: its key is still down, and
+// the keyboard's delay has passed since it ran (a new press may come sooner).
+// A new press (or a request of the tool's, with no key down) is noted, and
+// its key followed until it is let go.
 bool RepeatOfHeldPress(HWND window, UINT index, UINT hotkeyParameter) {
     if (RepeatsWhileHeld(index))
         return false;
     const LPARAM combination =
         TypedCombination(LOWORD(hotkeyParameter) & HOTKEY_MODIFIERS, HIWORD(hotkeyParameter));
+    const DWORD now = GetTickCount();
     for (UINT n = 0; n < g_agent.heldCount; ++n) {
         HeldPress& press = g_agent.held[n];
         if (press.combination != combination)
             continue;
-        if (KeyDown(combination))
+        if (KeyDown(combination) && now - press.ranAt >= RepeatDelayMs())
             return true;
-        press = {combination, 0, false};
+        press = {combination, now, 0, false};
         return false;
     }
     if (g_agent.heldCount == MAX_HELD_PRESSES)
         return false;
-    g_agent.held[g_agent.heldCount++] = {combination, 0, false};
+    g_agent.held[g_agent.heldCount++] = {combination, now, 0, false};
     SetTimer(window, HELD_KEYS_TIMER, HELD_KEYS_CHECK_MS, OnHeldKeysCheck);
     return false;
 }

@@ -138,7 +138,9 @@ TEST_F(AgentTest, AfterALongDayTheAgentIsAsSmallAsAfterTheFirstHour) {
 
     // A longer day under "scripts/test --long".
     const int reloads = ProbeRounds(300, 1000);
-    const int presses = ProbeRounds(400, 1000);
+    // Heap growth from many short workers is noisy (a few hundred KiB now
+    // and then): presses come in batches large enough to tell a leak from it.
+    const int presses = 1000;
     day(reloads, 0, 0, 0);
     const Footprint reloaded = Measure(process, pid);
     Print((std::to_string(reloads) + " reloads").c_str(), reloaded);

@@ -188,7 +188,12 @@ void HoldCombination(UINT modifiers, UINT key, int repeats) {
         send(VK_CONTROL, false);
     if (modifiers & MOD_ALT)
         send(VK_MENU, false);
-    for (int n = 0; n <= repeats; ++n) {
+    // The first repeat follows the keyboard's delay, the others its speed.
+    DWORD delay = 1;
+    SystemParametersInfoW(SPI_GETKEYBOARDDELAY, 0, &delay, 0);
+    send(static_cast<WORD>(key), false);
+    Sleep((delay + 1) * 250);
+    for (int n = 0; n < repeats; ++n) {
         send(static_cast<WORD>(key), false);
         Sleep(35);
     }

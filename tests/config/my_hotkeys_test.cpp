@@ -95,6 +95,24 @@ TEST_F(AgentTest, TheSheetListsTheHotkeysOfTheProgramInFrontAndGoesOnEsc) {
           {L"ALT + Ctrl + F12", L"Sheet", L"Show My Hotkeys"},
           {L"ALT + Ctrl + F7", L"Everywhere", L"Center Window; opens https://example.org/a/b"}}},
     };
+    {
+        // Asked twice at once: one sheet; the second asker returns at once.
+        run.front = own.window();
+        HANDLE first = CreateThread(nullptr, 0, ShowSheet, &run, 0, nullptr);
+        HANDLE second = CreateThread(nullptr, 0, ShowSheet, &run, 0, nullptr);
+        HWND sheet = WaitForSheet();
+        ASSERT_NE(nullptr, sheet);
+        HANDLE both[2] = {first, second};
+        EXPECT_EQ(WAIT_TIMEOUT, WaitForMultipleObjects(2, both, TRUE, 300)) << "one shows it";
+        EXPECT_NE(WAIT_TIMEOUT, WaitForMultipleObjects(2, both, FALSE, 5000)) << "one returns";
+        EXPECT_EQ(sheet, FindWindowW(L"PendrixMyHotkeys", nullptr));
+        EXPECT_EQ(nullptr, FindWindowExW(nullptr, sheet, L"PendrixMyHotkeys", nullptr));
+        PostMessageW(FindWindowExW(sheet, nullptr, WC_LISTVIEWW, nullptr), WM_KEYDOWN, VK_ESCAPE,
+                     0);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, both, TRUE, 10000));
+        CloseHandle(first);
+        CloseHandle(second);
+    }
     for (const auto& c : cases) {
         run.front = c.front;
         HANDLE thread = CreateThread(nullptr, 0, ShowSheet, &run, 0, nullptr);
