@@ -28,6 +28,13 @@ const UINT AgentCannotReachMessage = WM_APP + 0x104;
 // From a worker about to let go of a hotkey's keys for the user (lParam the
 // combination, as TypedCombination makes it).
 const UINT AgentLetGoMessage = WM_APP + 0x105;
+// From the mouse hook: hotkey wParam was pressed with the mouse trigger and
+// modifiers of lParam (as TypedCombination makes it).
+const UINT AgentMouseHotkeyMessage = WM_APP + 0x107;
+// Which low-level hooks the agent has installed now: answered with
+// AGENT_HAS_MOUSE_HOOK when the mouse's is.
+const UINT AgentHooksMessage = WM_APP + 0x108;
+const LRESULT AGENT_HAS_MOUSE_HOOK = 1;
 
 // What the agent keeps of each hotkey beside its record.
 struct HotkeyState {
@@ -66,6 +73,8 @@ struct AgentState {
     bool storeBusy = false;             // a reload is under way
     bool reloadPending = false;         // another was asked for meanwhile
     bool starting = false;              // inside window creation
+    bool paused = false;                // every hotkey but those that resume is off
+    HICON pausedIcon = nullptr;         // the icon, dimmed, made when first paused
     bool startupLoadPending = false;    // start-up's first whole load is still to come
     LONG saveErrorSaid = ERROR_SUCCESS; // the failed save a balloon last told of
     RefusedHotkeys startupRefused;      // what registrations refused while starting

@@ -7,6 +7,7 @@
 #include "config_library.h"
 #include "hotkey_runner.h"
 #include "maker_site.h"
+#include "mouse_hook.h"
 #include "resource.h"
 #include "store.h"
 #include "tray.h"
@@ -144,6 +145,17 @@ LRESULT OnTrayCallback(HWND window, LPARAM mouseMessage) {
     return 0;
 }
 
+// Every hotkey off but those that resume, or all back, as the store says
+// now; a reload meanwhile keeps the pause.
+LRESULT SetPaused(HWND window, bool paused) {
+    if (g_agent.paused != paused) {
+        g_agent.paused = paused;
+        UpdateProgramHotkeys(window, nullptr);
+        ShowPausedState();
+    }
+    return 1;
+}
+
 void OnExit(HWND window) {
     DeleteTrayIcon();
     UnregisterHotkeys(window, ALL_HOTKEYS);
@@ -160,6 +172,9 @@ LRESULT OnCommand(HWND window, WORD id) {
         break;
     case ID_TRAY_EXIT:
         OnExit(window);
+        break;
+    case ID_TRAY_PAUSE:
+        SetPaused(window, !g_agent.paused);
         break;
     case ID_TRAY_MY_HOTKEYS:
         StartMyHotkeys(g_agent.frontBeforeMenu);
@@ -213,6 +228,13 @@ LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case AgentComeBackMessage:
         BringHotkeyBack(window, lParam);
         return 0;
+    case AgentMouseHotkeyMessage:
+        HandOffMouseHotkey(window, static_cast<UINT>(wParam), lParam);
+        return 0;
+    case AgentHooksMessage:
+        return MouseHookInstalled() ? AGENT_HAS_MOUSE_HOOK : 0;
+    case AgentPauseMessage:
+        return SetPaused(window, wParam != 0);
     case AgentLetGoMessage:
         NoteLetGo(lParam);
         return 0;

@@ -1,4 +1,5 @@
 #include "hotkey_runner.h"
+#include "mouse_hook.h"
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -51,6 +52,20 @@ HotkeyJob* CreateHotkeyJob(HWND window, UINT index, UINT hotkeyParameter) {
 
 void FreeHotkeyJob(HotkeyJob* job) {
     HeapFree(GetProcessHeap(), 0, job);
+}
+
+DWORD WINAPI HotkeyWorker(void* parameter);
+
+void StartWorker(HWND window, UINT index, UINT hotkeyParameter) {
+    HotkeyJob* job = CreateHotkeyJob(window, index, hotkeyParameter);
+    if (!job)
+        return;
+    HANDLE thread = CreateThread(nullptr, 0, HotkeyWorker, job, 0, nullptr);
+    if (!thread) {
+        FreeHotkeyJob(job);
+        return;
+    }
+    CloseHandle(thread);
 }
 
 DWORD WINAPI HotkeyWorker(void* parameter) {
@@ -192,6 +207,9 @@ bool RepeatsWhileHeld(UINT index) {
 // Windows sends no repeats of a hotkey registered without them; Wine does
 // anyway, which the press itself then tells apart (HandOffHotkey).
 BOOL RegisterHotkeyKeys(HWND window, UINT index, const HotkeyRecord& hotkey) {
+    // The mouse hook watches these: the system never refuses them.
+    if (IsMouseTrigger(hotkey.virtualKey))
+        return TRUE;
     const UINT noRepeat = RepeatsWhileHeld(index) ? 0 : MOD_NOREPEAT;
     return RegisterHotKey(window, HotkeyIdBase + static_cast<int>(index),
                           hotkey.modifiers | noRepeat, hotkey.virtualKey);
@@ -221,6 +239,18 @@ bool BeingTyped(const HotkeyRecord& hotkey) {
 // steps aside while a limited one with its combination works there, and of
 // two limited ones with one combination (written into the store by hand:
 // the dialog and the tool refuse them) the earlier one works.
+// Whether one of the hotkey's actions is "Pause Hotkeys": it stays while
+// paused, so the same hotkey resumes.
+bool Resumes(UINT index) {
+    for (UINT a = 0; a < g_agent.actions.Count(); ++a) {
+        const ActionRecord& action = g_agent.actions.At(a);
+        if (action.owner == index && action.kind == ACTION_SYS_COMMAND &&
+            action.commandCode == PAUSE_HOTKEYS_COMMAND)
+            return true;
+    }
+    return false;
+}
+
 void DecideWanted() {
     const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
     RecordArray<HotkeyState>& states = g_agent.states;
@@ -228,16 +258,22 @@ void DecideWanted() {
     for (UINT i = 0; i < hotkeys.Count(); ++i) {
         HotkeyState& state = states.At(i);
         const bool limited = state.rule >= 0;
-        state.wanted =
-            hotkeys.At(i).enabled == 1 && !BeingTyped(hotkeys.At(i)) &&
-            (!limited || RuleAdmitsProgram(g_agent.actions.At(static_cast<UINT>(state.rule)),
-                                           g_agent.frontProgram));
-        anyLimited = anyLimited || (limited && state.wanted);
+        // A mouse trigger goes to the hook whatever program is in front: the
+        // program under the pointer decides, at the click.
+        const bool mouse = IsMouseTrigger(hotkeys.At(i).virtualKey);
+        state.wanted = hotkeys.At(i).enabled == 1 && !BeingTyped(hotkeys.At(i)) &&
+                       (!g_agent.paused || Resumes(i)) &&
+                       (!limited || mouse ||
+                        RuleAdmitsProgram(g_agent.actions.At(static_cast<UINT>(state.rule)),
+                                          g_agent.frontProgram));
+        anyLimited = anyLimited || (limited && !mouse && state.wanted);
     }
     if (!anyLimited)
         return;
     for (UINT i = 0; i < hotkeys.Count(); ++i) {
         HotkeyState& state = states.At(i);
+        if (IsMouseTrigger(hotkeys.At(i).virtualKey))
+            continue;
         for (UINT j = 0; j < hotkeys.Count() && state.wanted; ++j) {
             const HotkeyState& other = states.At(j);
             if (other.rule >= 0 && other.wanted && (state.rule < 0 || j < i) &&
@@ -255,14 +291,16 @@ const ActionRecord* RuleOf(UINT index) {
 // Of two enabled hotkeys for chosen programs on one combination that some
 // program could both have (the dialog and the tool refuse such a pair; a
 // store written by hand may hold one), the later is stored disabled, as the
-// system's refusal stores an unlimited twin.
-void DisableProgramTwins(RefusedHotkeys* refused) {
+// system's refusal stores an unlimited twin; so are the later of two on a
+// mouse trigger, which no system refuses.
+void DisableTwins(RefusedHotkeys* refused) {
     RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
     for (UINT i = 0; i < hotkeys.Count(); ++i) {
-        if (hotkeys.At(i).enabled != 1 || !RuleOf(i))
+        const bool mouse = IsMouseTrigger(hotkeys.At(i).virtualKey);
+        if (hotkeys.At(i).enabled != 1 || (!RuleOf(i) && !mouse))
             continue;
         for (UINT j = 0; j < i; ++j) {
-            if (hotkeys.At(j).enabled == 1 && RuleOf(j) &&
+            if (hotkeys.At(j).enabled == 1 && (RuleOf(j) || mouse) &&
                 SameCombination(hotkeys.At(i), hotkeys.At(j)) && RulesClash(RuleOf(j), RuleOf(i))) {
                 hotkeys.At(i).enabled = 0;
                 NoteRefusal(refused, i);
@@ -336,6 +374,7 @@ void UpdateProgramHotkeys(HWND window, RefusedHotkeys* refused) {
     }
     if (later.count > 0)
         ShowRefusedInFrontBalloon(later);
+    UpdateMouseHook();
 }
 
 void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused) {
@@ -358,8 +397,7 @@ void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused) {
         states.At(action.owner).rule = static_cast<int>(a);
         anyLimited = true;
     }
-    if (anyLimited)
-        DisableProgramTwins(refused);
+    DisableTwins(refused);
     FollowWindowInFront(anyLimited);
     if (anyLimited) {
         g_agent.frontWindow = nullptr;
@@ -403,6 +441,7 @@ bool UnregisterHotkeys(HWND window, int index) {
         }
         for (UINT i = 0; i < g_agent.states.Count(); ++i)
             g_agent.states.At(i).registered = 0;
+        UpdateMouseHook();
         return true;
     }
     if (index < 0 || static_cast<UINT>(index) >= hotkeys.Count())
@@ -574,16 +613,21 @@ void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter) {
     }
     if (RepeatOfHeldPress(window, static_cast<UINT>(index), static_cast<UINT>(hotkeyParameter)))
         return;
-    HotkeyJob* job =
-        CreateHotkeyJob(window, static_cast<UINT>(index), static_cast<UINT>(hotkeyParameter));
-    if (!job)
+    StartWorker(window, static_cast<UINT>(index), static_cast<UINT>(hotkeyParameter));
+}
+
+void HandOffMouseHotkey(HWND window, UINT index, LPARAM combination) {
+    // Checked again: a reload may have come between the hook's post and now.
+    if (index >= g_agent.hotkeys.Count() || index >= g_agent.states.Count() ||
+        !g_agent.states.At(index).registered)
         return;
-    HANDLE thread = CreateThread(nullptr, 0, HotkeyWorker, job, 0, nullptr);
-    if (!thread) {
-        FreeHotkeyJob(job);
+    const HotkeyRecord& hotkey = g_agent.hotkeys.At(index);
+    if (!IsMouseTrigger(hotkey.virtualKey) ||
+        TypedCombination(hotkey.modifiers, hotkey.virtualKey) != combination)
         return;
-    }
-    CloseHandle(thread);
+    const UINT hotkeyParameter =
+        MAKELONG(hotkey.modifiers & HOTKEY_MODIFIERS, hotkey.virtualKey & 0xFFFF);
+    StartWorker(window, index, hotkeyParameter);
 }
 
 void RunHotkeyActions(HWND window, UINT hotkeyParameter, BYTE runSequentially,

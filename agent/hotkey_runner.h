@@ -50,6 +50,9 @@ void NoteLetGo(LPARAM combination);
 // held press runs nothing, but for hotkeys that only step (a volume).
 void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter);
 
+// From the mouse hook: hotkey `index` was pressed with its mouse trigger.
+void HandOffMouseHotkey(HWND window, UINT index, LPARAM combination);
+
 // Runs one hotkey's actions in order: URL/file actions through the shell
 // with environment variables expanded (waiting for each program when
 // runSequentially is set), system commands through RunSystemCommand,

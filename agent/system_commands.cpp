@@ -202,6 +202,9 @@ void RunOtherCommand(UINT code, UINT hotkeyParameter, HWND agentWindow) {
         // Read and shown from the agent's thread, as from the tray.
         PostMessageW(agentWindow, AgentShowSheetMessage, 0, 0);
         break;
+    case PAUSE_HOTKEYS_COMMAND:
+        PostMessageW(agentWindow, WM_COMMAND, ID_TRAY_PAUSE, 0);
+        break;
     case 0x1A00:
         // Sent, not posted: the rest of the hotkey's actions wait until the
         // configuration dialog has closed on the agent's own thread.

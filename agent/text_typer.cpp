@@ -46,6 +46,7 @@ INPUT KeyEvent(UINT key, bool up) {
     INPUT event = {};
     event.type = INPUT_KEYBOARD;
     event.ki.wVk = static_cast<WORD>(key);
+    event.ki.dwExtraInfo = AGENT_INPUT_MARK;
     event.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
     event.ki.dwFlags =
         (up ? KEYEVENTF_KEYUP : 0) | (IsExtendedKey(key) ? KEYEVENTF_EXTENDEDKEY : 0);
@@ -55,6 +56,7 @@ INPUT KeyEvent(UINT key, bool up) {
 INPUT UnitEvent(wchar_t unit, bool up) {
     INPUT event = {};
     event.type = INPUT_KEYBOARD;
+    event.ki.dwExtraInfo = AGENT_INPUT_MARK;
     event.ki.wScan = unit;
     event.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
     return event;

@@ -62,10 +62,75 @@ void ShowTrayMenu(HWND window) {
     GetCursorPos(&cursor);
     // For "Show My Hotkeys": the program the user was in, not the agent.
     g_agent.frontBeforeMenu = WindowUserWasIn();
+    CheckMenuItem(g_agent.trayMenu, ID_TRAY_PAUSE, g_agent.paused ? MF_CHECKED : MF_UNCHECKED);
     // The window must be in the foreground, or the menu does not close when
     // the user clicks elsewhere.
     SetForegroundWindow(window);
     TrackPopupMenu(g_agent.trayMenu, 0, cursor.x, cursor.y, 0, window, nullptr);
+}
+
+namespace {
+
+// The icon at half its strength, greyed: made once, from the icon itself.
+HICON DimmedIcon(HICON icon) {
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info))
+        return nullptr;
+    HICON dimmed = nullptr;
+    BITMAP bitmap = {};
+    GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+    const int pixels = bitmap.bmWidth * bitmap.bmHeight;
+    BITMAPINFO format = {};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = bitmap.bmWidth;
+    format.bmiHeader.biHeight = bitmap.bmHeight;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    DWORD* bits = pixels > 0
+                      ? static_cast<DWORD*>(HeapAlloc(GetProcessHeap(), 0, pixels * sizeof(DWORD)))
+                      : nullptr;
+    HDC screen = GetDC(nullptr);
+    if (bits && GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, bits, &format,
+                          DIB_RGB_COLORS) == bitmap.bmHeight) {
+        for (int p = 0; p < pixels; ++p) {
+            const DWORD c = bits[p];
+            const DWORD grey =
+                (((c >> 16) & 0xFF) * 30 + ((c >> 8) & 0xFF) * 59 + (c & 0xFF) * 11) / 100 / 2 +
+                0x40;
+            const DWORD alpha = (c >> 25) << 24; // half as opaque
+            bits[p] = alpha | (grey << 16) | (grey << 8) | grey;
+        }
+        HBITMAP color = CreateCompatibleBitmap(screen, bitmap.bmWidth, bitmap.bmHeight);
+        if (color && SetDIBits(screen, color, 0, bitmap.bmHeight, bits, &format, DIB_RGB_COLORS)) {
+            ICONINFO made = info;
+            made.hbmColor = color;
+            dimmed = CreateIconIndirect(&made);
+        }
+        if (color)
+            DeleteObject(color);
+    }
+    ReleaseDC(nullptr, screen);
+    if (bits)
+        HeapFree(GetProcessHeap(), 0, bits);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return dimmed;
+}
+
+} // namespace
+
+void ShowPausedState() {
+    NOTIFYICONDATAW& tray = g_agent.tray;
+    static_assert(sizeof(L"Pendrix (paused)") <= sizeof tray.szTip, "the tip fits");
+    if (g_agent.paused && !g_agent.pausedIcon)
+        g_agent.pausedIcon = DimmedIcon(LoadIconW(g_agent.instance, MAKEINTRESOURCEW(IDI_PENDRIX)));
+    tray.hIcon = g_agent.paused && g_agent.pausedIcon
+                     ? g_agent.pausedIcon
+                     : LoadIconW(g_agent.instance, MAKEINTRESOURCEW(IDI_PENDRIX));
+    lstrcpynW(tray.szTip, g_agent.paused ? L"Pendrix (paused)" : L"Pendrix", ARRAYSIZE(tray.szTip));
+    tray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    Shell_NotifyIconW(NIM_MODIFY, &tray);
 }
 
 namespace {

@@ -14,6 +14,8 @@ void CreateTrayIcon(HWND window);
 void ReAddTrayIcon();
 void DeleteTrayIcon();
 void ShowTrayMenu(HWND window);
+// The icon dimmed and the tip "Pendrix (paused)" while paused; as ever otherwise.
+void ShowPausedState();
 
 // One warning balloon from the icon, titled "Pendrix", that names up to
 // three refused hotkeys by title and combination and counts the rest.

@@ -352,6 +352,9 @@ HotkeyRecord ReadHotkey(const Json& json, const Place& place) {
     else if (hotkey.virtualKey < 1 || hotkey.virtualKey > 254)
         place.Fail("\"keys\" \"" + keys + "\": the key code must be from 1 to 254 (0x01 to 0xFE)");
     hotkey.modifiers = Number(json, "modifierBits", 0xFFFFFFFF, hotkey.modifiers, place);
+    // A bare wheel is how people scroll: it is never taken from them.
+    if (IsWheelTrigger(hotkey.virtualKey) && (hotkey.modifiers & HOTKEY_MODIFIERS) == 0)
+        place.Fail("\"keys\" \"" + keys + "\": a wheel needs Alt, Ctrl, Shift or Win with it");
     hotkey.enabled = static_cast<BYTE>(
         Number(json, "enabledByte", 255, Flag(json, "enabled", true, place) ? 1 : 0, place));
     hotkey.runSequentially =

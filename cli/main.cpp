@@ -35,6 +35,7 @@ const wchar_t USAGE[] =
     L"  pendrix enable N              turn hotkey N on (N as \"list\" numbers them)\n"
     L"  pendrix disable N             turn hotkey N off\n"
     L"  pendrix run N                 run hotkey N's actions in the running agent\n"
+    L"  pendrix pause | resume        turn every hotkey off for a while, or back on\n"
     L"  pendrix path add|remove DIR   put DIR on your own Path, or take it off (the installer's)\n"
     L"  pendrix --help | --version\n"
     L"Exit status: 0 done, 1 failed, 2 bad usage.\n";
@@ -531,6 +532,22 @@ int Run(const std::wstring& position) {
     return EXIT_OK;
 }
 
+// As the tray's "Pause Hotkeys": a pause lasts until resumed or the agent ends.
+int Pause(bool pause) {
+    HWND agent = FindAgent();
+    if (!agent)
+        return Failed(L"no agent is running");
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(agent, AgentPauseMessage, pause ? 1 : 0, 0, SMTO_ABORTIFHUNG, 10000,
+                             &answer) ||
+        answer != 1)
+        return Failed(L"the agent did not answer");
+    PrintOut(pause ? L"Hotkeys paused: \"pendrix resume\" or the tray's Pause Hotkeys brings "
+                     L"them back.\n"
+                   : L"Hotkeys resumed.\n");
+    return EXIT_OK;
+}
+
 // The installer's and uninstaller's change to the user's Path, made here
 // because a Path may be far longer than the installer's own strings.
 int EditUserPath(const std::wstring& verb, const std::wstring& folder) {
@@ -580,6 +597,8 @@ int wmain(int argc, wchar_t** argv) {
             return SetEnabled(args[1], command == L"enable");
         if (command == L"run" && operands == 1)
             return Run(args[1]);
+        if ((command == L"pause" || command == L"resume") && operands == 0)
+            return Pause(command == L"pause");
         if (command == L"path" && operands == 2 && (args[1] == L"add" || args[1] == L"remove"))
             return EditUserPath(args[1], args[2]);
     } catch (const std::exception& error) {
@@ -589,7 +608,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"list" || command == L"export" || command == L"import" ||
         command == L"reload" || command == L"enable" || command == L"disable" ||
-        command == L"run" || command == L"path")
+        command == L"run" || command == L"path" || command == L"pause" || command == L"resume")
         return BadUsage(L"wrong arguments for \"" + command + L"\"");
     return BadUsage(L"unknown command \"" + command + L"\"");
 }

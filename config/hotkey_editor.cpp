@@ -133,7 +133,10 @@ void OnMakeHotkey(HWND picker) {
                            SelectedCode(picker, IDC_MODIFIER2_LIST, ModifierTable) |
                            SelectedCode(picker, IDC_MODIFIER3_LIST, ModifierTable);
     const UINT key = SelectedCode(picker, IDC_KEY_LIST, KeyNameTable);
-    if (modifiers == 0 && (key < FIRST_STANDALONE_KEY || key > LAST_STANDALONE_KEY)) {
+    // The media keys and the mouse's buttons may stand alone; a bare wheel scrolls.
+    const bool standalone = (key >= FIRST_STANDALONE_KEY && key <= LAST_STANDALONE_KEY) ||
+                            (IsMouseTrigger(key) && !IsWheelTrigger(key));
+    if (modifiers == 0 && !standalone) {
         ShowEditorError(picker, L"Please Select atleast 1 Valid Modifier");
         return;
     }
@@ -146,12 +149,15 @@ void OnMakeHotkey(HWND picker) {
         SayClash(picker, clash, limited ? &rule : nullptr);
         return;
     }
-    if (!RegisterHotKey(picker, HotkeyProbeId, modifiers, key)) {
-        ShowEditorError(picker,
-                        L"Cannot Register This Key. This HotKey May Already Been Registered");
-        return;
+    // The mouse's buttons and wheel are the agent's to watch, never the system's.
+    if (!IsMouseTrigger(key)) {
+        if (!RegisterHotKey(picker, HotkeyProbeId, modifiers, key)) {
+            ShowEditorError(picker,
+                            L"Cannot Register This Key. This HotKey May Already Been Registered");
+            return;
+        }
+        UnregisterHotKey(picker, HotkeyProbeId);
     }
-    UnregisterHotKey(picker, HotkeyProbeId);
     PickedModifiers = modifiers;
     PickedKey = key;
     EndDialog(picker, EditorAccepted);

@@ -16,3 +16,12 @@ const UINT ReloadMessage = 0x8079;
 // How long a sender waits for that answer. A reload of 10,000 hotkeys takes
 // well under half of it, on Wine's slower registry too.
 const UINT RELOAD_WAIT_MS = 60000;
+
+// Pauses every hotkey (wParam 1) or resumes them (wParam 0), as the tray's
+// "Pause Hotkeys" does; answered 1. Pause is never stored: a start of the
+// agent is never paused.
+const UINT AgentPauseMessage = WM_APP + 0x106;
+
+// Marks the input the agent sends (dwExtraInfo of its SendInput events), so
+// that its own hooks never take it for the user's.
+const ULONG_PTR AGENT_INPUT_MARK = 0x50E7D000;

@@ -1,5 +1,7 @@
 #include "catalogue.h"
 
+#include "records.h"
+
 #include <strsafe.h>
 
 const CatalogueEntry ModifierTable[MODIFIER_ROWS + 1] = {
@@ -142,6 +144,15 @@ const CatalogueEntry KeyNameTable[KEY_NAME_ROWS + 1] = {
     {0xDD, L"] (OEM 6)"},
     {0xDE, L"' (OEM 7)"},
     {0xE2, L"\\ (OEM 102)"},
+    // Mouse buttons and the wheel (see records.h): triggers the agent's
+    // mouse hook watches, never registered with the system.
+    {VK_MBUTTON, L"Middle Button"},
+    {VK_XBUTTON1, L"X Button 1 (Back)"},
+    {VK_XBUTTON2, L"X Button 2 (Forward)"},
+    {TRIGGER_WHEEL_UP, L"Wheel Up"},
+    {TRIGGER_WHEEL_DOWN, L"Wheel Down"},
+    {TRIGGER_WHEEL_LEFT, L"Wheel Left"},
+    {TRIGGER_WHEEL_RIGHT, L"Wheel Right"},
     {0, nullptr},
 };
 

@@ -17,10 +17,10 @@ const UINT CATALOGUE_SEPARATOR = 0xFFFFFFFF;
 const int MODIFIER_ROWS = 5;
 // The first 100 rows keep their places; the keys added later follow them.
 const int FIRST_KEY_NAME_ROWS = 100;
-const int KEY_NAME_ROWS = 128;
+const int KEY_NAME_ROWS = 135;
 // The first 98 rows keep their places; the commands added later follow them.
 const int FIRST_SYSTEM_COMMAND_ROWS = 98;
-const int SYSTEM_COMMAND_ROWS = 106;
+const int SYSTEM_COMMAND_ROWS = 107;
 
 extern const CatalogueEntry ModifierTable[MODIFIER_ROWS + 1];
 extern const CatalogueEntry KeyNameTable[KEY_NAME_ROWS + 1];

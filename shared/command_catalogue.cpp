@@ -113,5 +113,6 @@ const CatalogueEntry SystemCommandTable[SYSTEM_COMMAND_ROWS + 1] = {
     {0x0C14, L"Move Window to Next Monitor"},
     {0x0C15, L"Center Window"},
     {0x1A01, L"Show My Hotkeys"},
+    {0x1A02, L"Pause Hotkeys"},
     {0, nullptr},
 };

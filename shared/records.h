@@ -40,6 +40,26 @@ inline bool KnownOpenOptions(UINT options) {
            (options & OPEN_WINDOW_MASK) != OPEN_WINDOW_MASK;
 }
 
+// Mouse triggers, stored in virtualKey like keys: the buttons as their own
+// virtual-key codes (VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2), the wheel's four
+// directions as codes no key uses (0x97 to 0x9A are unassigned). The agent
+// watches them with a low-level mouse hook; they are never registered with
+// the system. A wheel direction needs a modifier: a bare wheel scrolls.
+const UINT TRIGGER_WHEEL_UP = 0x97;
+const UINT TRIGGER_WHEEL_DOWN = 0x98;
+const UINT TRIGGER_WHEEL_LEFT = 0x99;
+const UINT TRIGGER_WHEEL_RIGHT = 0x9A;
+inline bool IsWheelTrigger(UINT virtualKey) {
+    return virtualKey >= TRIGGER_WHEEL_UP && virtualKey <= TRIGGER_WHEEL_RIGHT;
+}
+// The system command that pauses every hotkey, or resumes them.
+const UINT PAUSE_HOTKEYS_COMMAND = 0x1A02;
+
+inline bool IsMouseTrigger(UINT virtualKey) {
+    return virtualKey == VK_MBUTTON || virtualKey == VK_XBUTTON1 || virtualKey == VK_XBUTTON2 ||
+           IsWheelTrigger(virtualKey);
+}
+
 // Stored as the "header" value of HEADER\<position>.
 struct HotkeyRecord {
     UINT32 modifiers; // MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN

@@ -1,0 +1,304 @@
+#include "mouse_hook.h"
+
+#include "agent_state.h"
+#include "program_rules.h"
+
+namespace {
+
+// The seven triggers, in this order, and the sixteen sets of modifiers.
+const int TRIGGER_SLOTS = 7;
+const UINT TRIGGER_KEYS[TRIGGER_SLOTS] = {
+    VK_MBUTTON,         VK_XBUTTON1,        VK_XBUTTON2,        TRIGGER_WHEEL_UP,
+    TRIGGER_WHEEL_DOWN, TRIGGER_WHEEL_LEFT, TRIGGER_WHEEL_RIGHT};
+const int MODIFIER_SETS = 16;
+
+// One hotkey on a trigger, in list order; those on one trigger and set of
+// modifiers are chained.
+struct MouseEntry {
+    int hotkey;
+    int rule; // into the table's rules, or -1 (every program)
+    int next; // the next on the same slot, or -1
+};
+
+// Made on the agent's thread, then owned by the hook's: never changed once
+// handed over, so the hook reads it without a lock.
+struct MouseTable {
+    int first[TRIGGER_SLOTS][MODIFIER_SETS];
+    UINT count;
+    MouseEntry* entries;
+    ActionRecord* rules;
+};
+
+const UINT TableMessage = WM_APP + 1; // lParam: the new table
+
+HANDLE g_thread = nullptr;
+DWORD g_threadId = 0;
+HANDLE g_ready = nullptr;
+
+// The hook thread's own state.
+HHOOK g_hook = nullptr;
+MouseTable* g_table = nullptr;
+bool g_swallowedUp[3] = {}; // a button whose down was taken: its up is too
+DWORD g_lastCalled = 0;
+DWORD g_pointerProcess = 0;
+wchar_t g_pointerProgram[2 * MAX_PATH] = {};
+
+void FreeTable(MouseTable* table) {
+    if (table)
+        HeapFree(GetProcessHeap(), 0, table);
+}
+
+int SlotOf(UINT key) {
+    for (int slot = 0; slot < TRIGGER_SLOTS; ++slot) {
+        if (TRIGGER_KEYS[slot] == key)
+            return slot;
+    }
+    return -1;
+}
+
+bool Down(int key) {
+    return (GetAsyncKeyState(key) & 0x8000) != 0;
+}
+
+UINT ModifiersHeld() {
+    return (Down(VK_MENU) ? MOD_ALT : 0) | (Down(VK_CONTROL) ? MOD_CONTROL : 0) |
+           (Down(VK_SHIFT) ? MOD_SHIFT : 0) | (Down(VK_LWIN) || Down(VK_RWIN) ? MOD_WIN : 0);
+}
+
+// The program whose window is under the pointer, read again only when the
+// process there changed.
+const wchar_t* ProgramUnderPointer(POINT point) {
+    HWND window = WindowFromPoint(point);
+    DWORD processId = 0;
+    if (window)
+        GetWindowThreadProcessId(GetAncestor(window, GA_ROOT), &processId);
+    if (processId != g_pointerProcess || !processId) {
+        g_pointerProcess = processId;
+        ProgramOfProcess(processId, g_pointerProgram, ARRAYSIZE(g_pointerProgram));
+    }
+    return g_pointerProgram;
+}
+
+// Of the hotkeys on a slot, one limited to the program under the pointer
+// outranks one for every program, and of two the earlier works.
+int ChooseHotkey(const MouseTable& table, int first, POINT point) {
+    int everywhere = -1;
+    const wchar_t* program = nullptr;
+    for (int e = first; e >= 0; e = table.entries[e].next) {
+        const MouseEntry& entry = table.entries[e];
+        if (entry.rule < 0) {
+            if (everywhere < 0)
+                everywhere = entry.hotkey;
+            continue;
+        }
+        if (!program)
+            program = ProgramUnderPointer(point);
+        if (RuleAdmitsProgram(table.rules[entry.rule], program))
+            return entry.hotkey;
+    }
+    return everywhere;
+}
+
+LRESULT CALLBACK MouseProc(int code, WPARAM message, LPARAM lParam) {
+    if (code == HC_ACTION &&
+        DecideMouseEvent(message, *reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)))
+        return 1;
+    return CallNextHookEx(nullptr, code, message, lParam);
+}
+
+void Hook() {
+    g_hook = SetWindowsHookExW(WH_MOUSE_LL, MouseProc, GetModuleHandleW(nullptr), 0);
+}
+
+// Windows removes a hook that answers too slowly, and says nothing: the
+// pointer moved and the hook heard nothing of it, so it is installed again.
+void CheckStillHooked(POINT* last, DWORD* lastCheck) {
+    POINT now = {};
+    GetCursorPos(&now);
+    const DWORD tick = GetTickCount();
+    if ((now.x != last->x || now.y != last->y) &&
+        static_cast<LONG>(g_lastCalled - *lastCheck) < 0) {
+        if (g_hook)
+            UnhookWindowsHookEx(g_hook);
+        Hook();
+    }
+    *last = now;
+    *lastCheck = tick;
+}
+
+const UINT STILL_HOOKED_CHECK_MS = 5000;
+
+DWORD WINAPI HookThread(void*) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); // the thread's queue, before anyone posts
+    Hook();
+    SetEvent(g_ready);
+    POINT last = {};
+    GetCursorPos(&last);
+    DWORD lastCheck = GetTickCount();
+    const UINT_PTR timer = SetTimer(nullptr, 0, STILL_HOOKED_CHECK_MS, nullptr);
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message == TableMessage) {
+            FreeTable(g_table);
+            g_table = reinterpret_cast<MouseTable*>(message.lParam);
+        } else if (message.message == WM_TIMER && !message.hwnd) {
+            CheckStillHooked(&last, &lastCheck);
+        }
+    }
+    KillTimer(nullptr, timer);
+    if (g_hook)
+        UnhookWindowsHookEx(g_hook);
+    g_hook = nullptr;
+    FreeTable(g_table);
+    g_table = nullptr;
+    return 0;
+}
+
+// The hotkeys that want a mouse trigger now, as one table; nullptr for none.
+MouseTable* MakeTable() {
+    const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
+    UINT count = 0, rules = 0;
+    for (UINT i = 0; i < hotkeys.Count() && i < g_agent.states.Count(); ++i) {
+        if (g_agent.states.At(i).registered && IsMouseTrigger(hotkeys.At(i).virtualKey)) {
+            ++count;
+            rules += g_agent.states.At(i).rule >= 0 ? 1 : 0;
+        }
+    }
+    if (count == 0)
+        return nullptr;
+    const SIZE_T entriesAt = (sizeof(MouseTable) + 7) & ~static_cast<SIZE_T>(7);
+    const SIZE_T rulesAt = entriesAt + ((count * sizeof(MouseEntry) + 7) & ~static_cast<SIZE_T>(7));
+    BYTE* memory =
+        static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, rulesAt + rules * sizeof(ActionRecord)));
+    if (!memory)
+        return nullptr;
+    MouseTable* table = reinterpret_cast<MouseTable*>(memory);
+    table->entries = reinterpret_cast<MouseEntry*>(memory + entriesAt);
+    table->rules = reinterpret_cast<ActionRecord*>(memory + rulesAt);
+    table->count = count;
+    int* last[TRIGGER_SLOTS][MODIFIER_SETS];
+    for (int slot = 0; slot < TRIGGER_SLOTS; ++slot) {
+        for (int set = 0; set < MODIFIER_SETS; ++set) {
+            table->first[slot][set] = -1;
+            last[slot][set] = &table->first[slot][set];
+        }
+    }
+    int entry = 0, rule = 0;
+    for (UINT i = 0; i < hotkeys.Count() && i < g_agent.states.Count(); ++i) {
+        const HotkeyState& state = g_agent.states.At(i);
+        const int slot = SlotOf(hotkeys.At(i).virtualKey);
+        if (!state.registered || slot < 0)
+            continue;
+        const UINT set = hotkeys.At(i).modifiers & HOTKEY_MODIFIERS;
+        MouseEntry& made = table->entries[entry];
+        made.hotkey = static_cast<int>(i);
+        made.rule = -1;
+        made.next = -1;
+        if (state.rule >= 0) {
+            table->rules[rule] = g_agent.actions.At(static_cast<UINT>(state.rule));
+            made.rule = rule++;
+        }
+        *last[slot][set] = entry;
+        last[slot][set] = &made.next;
+        ++entry;
+    }
+    return table;
+}
+
+void StopHookThread() {
+    if (!g_thread)
+        return;
+    PostThreadMessageW(g_threadId, WM_QUIT, 0, 0);
+    WaitForSingleObject(g_thread, 5000);
+    CloseHandle(g_thread);
+    g_thread = nullptr;
+    g_threadId = 0;
+}
+
+bool StartHookThread() {
+    if (!g_ready)
+        g_ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_thread = CreateThread(nullptr, 0, HookThread, nullptr, 0, &g_threadId);
+    if (!g_thread)
+        return false;
+    // Its queue exists once it is ready, so the table posted next arrives.
+    WaitForSingleObject(g_ready, 5000);
+    return true;
+}
+
+} // namespace
+
+bool DecideMouseEvent(WPARAM message, const MSLLHOOKSTRUCT& event) {
+    g_lastCalled = GetTickCount();
+    // What the agent sends itself is never a trigger; what others inject is.
+    if ((event.flags & LLMHF_INJECTED) && event.dwExtraInfo == AGENT_INPUT_MARK)
+        return false;
+    int slot = -1;
+    bool up = false;
+    const short high = static_cast<short>(HIWORD(event.mouseData));
+    switch (message) {
+    case WM_MBUTTONUP:
+        up = true;
+        slot = 0;
+        break;
+    case WM_MBUTTONDOWN:
+        slot = 0;
+        break;
+    case WM_XBUTTONUP:
+        up = true;
+        slot = high == XBUTTON1 ? 1 : high == XBUTTON2 ? 2 : -1;
+        break;
+    case WM_XBUTTONDOWN:
+        slot = high == XBUTTON1 ? 1 : high == XBUTTON2 ? 2 : -1;
+        break;
+    case WM_MOUSEWHEEL:
+        slot = high > 0 ? 3 : high < 0 ? 4 : -1;
+        break;
+    case WM_MOUSEHWHEEL:
+        slot = high > 0 ? 6 : high < 0 ? 5 : -1;
+        break;
+    default:
+        return false;
+    }
+    if (slot < 0)
+        return false;
+    if (up) {
+        // The up of a down that ran a hotkey goes with it.
+        const bool swallowed = g_swallowedUp[slot];
+        g_swallowedUp[slot] = false;
+        return swallowed;
+    }
+    const MouseTable* table = g_table;
+    if (!table)
+        return false;
+    const UINT modifiers = ModifiersHeld();
+    const int first = table->first[slot][modifiers];
+    if (first < 0)
+        return false;
+    const int hotkey = ChooseHotkey(*table, first, event.pt);
+    if (hotkey < 0)
+        return false; // no hotkey works for the program under the pointer
+    PostMessageW(g_agent.window, AgentMouseHotkeyMessage, static_cast<WPARAM>(hotkey),
+                 TypedCombination(modifiers, TRIGGER_KEYS[slot]));
+    if (slot < 3)
+        g_swallowedUp[slot] = true;
+    return true;
+}
+
+void UpdateMouseHook() {
+    MouseTable* table = MakeTable();
+    if (!table) {
+        StopHookThread();
+        return;
+    }
+    if (!g_thread && !StartHookThread()) {
+        FreeTable(table);
+        return;
+    }
+    if (!PostThreadMessageW(g_threadId, TableMessage, 0, reinterpret_cast<LPARAM>(table)))
+        FreeTable(table);
+}
+
+bool MouseHookInstalled() {
+    return g_thread != nullptr;
+}

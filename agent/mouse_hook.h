@@ -1,0 +1,18 @@
+// Mouse buttons and the wheel as hotkeys: a low-level mouse hook, on a
+// thread of its own that only pumps messages, which exists only while some
+// hotkey wants a mouse trigger.
+#pragma once
+
+#include <windows.h>
+
+// Makes the hook's table from the hotkeys that want a mouse trigger now
+// (their state's `registered`), and installs the hook while it has any,
+// removes it when it has none. On the agent's thread.
+void UpdateMouseHook();
+// Whether the hook is installed now.
+bool MouseHookInstalled();
+
+// The hook's decision on one event, as its procedure makes it: true when a
+// hotkey takes it (it was posted to the agent's window) and the event is
+// swallowed. For the benchmark, which times it.
+bool DecideMouseEvent(WPARAM message, const MSLLHOOKSTRUCT& event);
