@@ -1042,3 +1042,61 @@ TEST_F(Tool, ThePathOfAnyLengthKeepsEveryEntryAndItsTypeAndGetsTheFolderOnceAndB
     }
     DeleteUserPath();
 }
+
+TEST_F(Tool, MouseTriggersTravelAndListAndPauseAndResumeReachTheAgent) {
+    {
+        SCOPED_TRACE("no agent");
+        ToolRun paused = Pendrix(L"pause");
+        EXPECT_EQ(1u, paused.exitCode);
+        EXPECT_NE(std::wstring::npos, paused.Err().find(L"no agent is running"));
+    }
+    WriteBytes(File(L"mouse.json"),
+               "{\"pendrix\": 1, \"hotkeys\": ["
+               "{\"title\": \"Back\", \"keys\": \"X Button 1 (Back)\", \"actions\": "
+               "[{\"command\": \"Keyboard - Browser Back key\"}]},"
+               "{\"title\": \"Louder\", \"keys\": \"ctrl+wheel up\", \"actions\": "
+               "[{\"command\": \"Volume UP\"}]},"
+               "{\"title\": \"Pause\", \"keys\": \"Ctrl + Alt + P\", \"actions\": "
+               "[{\"command\": \"Pause Hotkeys\"}]}]}\n");
+    ToolRun imported = Pendrix(L"import " + Quoted(L"mouse.json"));
+    ASSERT_EQ(0u, imported.exitCode) << imported.Err().c_str();
+    const std::vector<HotkeyRecord> stored = StoredHotkeys();
+    ASSERT_EQ(3u, stored.size());
+    EXPECT_EQ(static_cast<UINT32>(VK_XBUTTON1), stored[0].virtualKey);
+    EXPECT_EQ(0u, stored[0].modifiers);
+    EXPECT_EQ(0x97u, stored[1].virtualKey);
+    EXPECT_EQ(static_cast<UINT32>(MOD_CONTROL), stored[1].modifiers);
+    ToolRun list = Pendrix(L"list");
+    EXPECT_NE(std::wstring::npos, list.Out().find(L"X Button 1 (Back)")) << list.Out().c_str();
+    EXPECT_NE(std::wstring::npos, list.Out().find(L"Ctrl + Wheel Up"));
+    EXPECT_NE(std::wstring::npos, list.Out().find(L"command Pause Hotkeys"));
+    ToolRun exported = Pendrix(L"export -");
+    EXPECT_NE(std::string::npos, exported.out.find("\"keys\": \"Ctrl + Wheel Up\""));
+
+    // A bare wheel is refused, with its place; nothing is written.
+    WriteBytes(File(L"bare.json"),
+               "{\"pendrix\": 1, \"hotkeys\": [{\"keys\": \"Wheel Down\", \"actions\": []}]}\n");
+    const auto before = SnapshotStore();
+    ToolRun bare = Pendrix(L"import " + Quoted(L"bare.json"));
+    EXPECT_EQ(1u, bare.exitCode);
+    EXPECT_NE(std::wstring::npos, bare.Err().find(L"a wheel needs Alt, Ctrl, Shift or Win"))
+        << bare.Err().c_str();
+    EXPECT_TRUE(before == SnapshotStore());
+
+    // Pause and resume reach the running agent: its keys are let go and taken again.
+    Install(Library::None);
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(CombinationIsTaken(CTRL_ALT, 'P'));
+    Hotkeys hotkeys;
+    Actions actions;
+    hotkeys.Append(MakeHotkey(L"Keys", CTRL_ALT, VK_F9));
+    WriteStore(hotkeys, actions);
+    ASSERT_EQ(static_cast<LRESULT>(AGENT_RELOAD), Reload());
+    ASSERT_TRUE(CombinationIsTaken(CTRL_ALT, VK_F9));
+    ToolRun paused = Pendrix(L"pause");
+    EXPECT_EQ(0u, paused.exitCode) << paused.Err().c_str();
+    EXPECT_FALSE(CombinationIsTaken(CTRL_ALT, VK_F9));
+    ToolRun resumed = Pendrix(L"resume");
+    EXPECT_EQ(0u, resumed.exitCode) << resumed.Err().c_str();
+    EXPECT_TRUE(CombinationIsTaken(CTRL_ALT, VK_F9));
+}

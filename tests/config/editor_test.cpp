@@ -206,6 +206,24 @@ TEST_F(Editors, ThePickerChecksModifiersDuplicatesAndTheSystem) {
     ASSERT_TRUE(Closed(picker));
     EXPECT_EQ(L"ALT + F11", WindowText(GetDlgItem(editor, 1007)));
 
+    // The mouse: a bare wheel is refused; with Ctrl it is taken, whoever
+    // holds the keys of the same codes (a mouse trigger is never registered).
+    picker = OpenPicker(editor);
+    ASSERT_NE(nullptr, picker);
+    Make(picker, 0, 0, 0, 0x97);
+    ExpectError(picker, L"Please Select atleast 1 Valid Modifier");
+    ASSERT_TRUE(RegisterHotKey(nullptr, 0xB402, MOD_CONTROL, 0x97));
+    Make(picker, 2, 0, 0, 0x97);
+    ASSERT_TRUE(Closed(picker));
+    UnregisterHotKey(nullptr, 0xB402);
+    EXPECT_EQ(L"Ctrl + Wheel Up", WindowText(GetDlgItem(editor, 1007)));
+    // A side button may stand alone.
+    picker = OpenPicker(editor);
+    ASSERT_NE(nullptr, picker);
+    Make(picker, 0, 0, 0, VK_XBUTTON1);
+    ASSERT_TRUE(Closed(picker));
+    EXPECT_EQ(L"X Button 1 (Back)", WindowText(GetDlgItem(editor, 1007)));
+
     // A media key may stand alone; Cancel then clears the pick.
     picker = OpenPicker(editor);
     ASSERT_NE(nullptr, picker);
