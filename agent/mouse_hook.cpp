@@ -127,6 +127,7 @@ void CheckStillHooked(POINT* last, DWORD* lastCheck) {
 }
 
 const UINT STILL_HOOKED_CHECK_MS = 5000;
+const SIZE_T HOOK_THREAD_STACK = 64 * 1024;
 
 DWORD WINAPI HookThread(void*) {
     MSG message;
@@ -218,7 +219,9 @@ void StopHookThread() {
 bool StartHookThread() {
     if (!g_ready)
         g_ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    g_thread = CreateThread(nullptr, 0, HookThread, nullptr, 0, &g_threadId);
+    // It only pumps messages and decides in a few frames: a small stack.
+    g_thread = CreateThread(nullptr, HOOK_THREAD_STACK, HookThread, nullptr,
+                            STACK_SIZE_PARAM_IS_A_RESERVATION, &g_threadId);
     if (!g_thread)
         return false;
     // Its queue exists once it is ready, so the table posted next arrives.

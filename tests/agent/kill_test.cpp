@@ -131,7 +131,8 @@ TEST_F(KillTest, AnAgentKilledDuringItsReloadLosesNoHotkey) {
         WriteStore(Hotkeys(), Actions());
         ASSERT_TRUE(Start());
         SaveStore(oldHotkeys, oldActions);
-        const DWORD delay = static_cast<DWORD>(reloadMs * 1.5 * (k + 0.5) / kills);
+        // From at once to well after the end, both ends included whatever the count.
+        const DWORD delay = static_cast<DWORD>(reloadMs * 1.5 * k / (kills - 1));
         PostMessageW(window_, AGENT_RELOAD, 0, 0);
         Sleep(delay);
         Kill();
@@ -206,7 +207,7 @@ TEST_F(KillTest, TheLibraryKilledDuringItsSaveLosesNoHotkey) {
         AsRegistered(opened);
         MakeRoundLists(round + 500, replaced, replacedActions);
         SaveStore(replaced, replacedActions);
-        const DWORD delay = static_cast<DWORD>(closeMs * 1.2 * (k + 0.5) / kills);
+        const DWORD delay = static_cast<DWORD>(closeMs * 1.2 * k / (kills - 1));
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         Sleep(delay);
         Kill();
