@@ -377,9 +377,14 @@ void UpdateProgramHotkeys(HWND window, RefusedHotkeys* refused) {
     UpdateMouseHook();
 }
 
+namespace {
+void ReadKeyboardRepeat();
+} // namespace
+
 void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused) {
     RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
     RecordArray<HotkeyState>& states = g_agent.states;
+    ReadKeyboardRepeat();
     RefusedHotkeys ignored;
     if (!refused)
         refused = &ignored;
@@ -500,12 +505,25 @@ const UINT HELD_KEYS_CHECK_MS = 20;
 // How long a held key may read as up between two of the keyboard's repeats:
 // typing lets go of the hotkey's keys for the user, and a key still held
 // then goes down again at the next repeat.
-DWORD RepeatGapMs() {
-    DWORD speed = 31; // 0 (about 2.5 repeats a second) to 31 (about 30)
-    SystemParametersInfoW(SPI_GETKEYBOARDSPEED, 0, &speed, 0);
-    if (speed > 31)
+DWORD RepeatGapMs(DWORD speed) {
+    if (speed > 31) // 0 (about 2.5 repeats a second) to 31 (about 30)
         speed = 31;
     return 1000 * 31 / (31 * 5 / 2 + speed * 55 / 2) + 60;
+}
+
+// The keyboard's delay before its first repeat (0, about 250 ms, to 3,
+// about 1 s), less a margin.
+DWORD RepeatDelayMs(DWORD delay) {
+    return (delay > 3 ? 3 : delay) * 250 + 150;
+}
+
+// Read at each load, not at each press.
+void ReadKeyboardRepeat() {
+    DWORD speed = 31, delay = 1;
+    SystemParametersInfoW(SPI_GETKEYBOARDSPEED, 0, &speed, 0);
+    SystemParametersInfoW(SPI_GETKEYBOARDDELAY, 0, &delay, 0);
+    g_agent.repeatGapMs = RepeatGapMs(speed);
+    g_agent.repeatDelayMs = RepeatDelayMs(delay);
 }
 
 bool KeyDown(LPARAM combination) {
@@ -520,7 +538,8 @@ void CALLBACK OnHeldKeysCheck(HWND window, UINT, UINT_PTR, DWORD) {
         HeldPress& press = g_agent.held[n];
         if (KeyDown(press.combination)) {
             press.upSince = 0;
-        } else if (!press.letGoByAgent || (press.upSince && now - press.upSince >= RepeatGapMs())) {
+        } else if (!press.letGoByAgent ||
+                   (press.upSince && now - press.upSince >= g_agent.repeatGapMs)) {
             press = g_agent.held[--g_agent.heldCount];
             continue;
         } else if (press.upSince == 0) {
@@ -530,13 +549,6 @@ void CALLBACK OnHeldKeysCheck(HWND window, UINT, UINT_PTR, DWORD) {
     }
     if (g_agent.heldCount == 0)
         KillTimer(window, HELD_KEYS_TIMER);
-}
-
-// The keyboard's delay before its first repeat, less a margin.
-DWORD RepeatDelayMs() {
-    DWORD delay = 0; // 0 (about 250 ms) to 3 (about 1 s)
-    SystemParametersInfoW(SPI_GETKEYBOARDDELAY, 0, &delay, 0);
-    return (delay > 3 ? 3 : delay) * 250 + 150;
 }
 
 // True for a repeat of a press that ran already: its key is still down, and
@@ -553,7 +565,7 @@ bool RepeatOfHeldPress(HWND window, UINT index, UINT hotkeyParameter) {
         HeldPress& press = g_agent.held[n];
         if (press.combination != combination)
             continue;
-        if (KeyDown(combination) && now - press.ranAt >= RepeatDelayMs())
+        if (KeyDown(combination) && now - press.ranAt >= g_agent.repeatDelayMs)
             return true;
         press = {combination, now, 0, false};
         return false;

@@ -526,18 +526,19 @@ TEST_F(AgentTest, TheProgramCarriesItsIconMenuAndVersion) {
         EXPECT_EQ(8, bits) << i;
     }
 
-    // Menu 139: the popup "SYSTRAYMENU", its five items and "Show My Hotkeys" after them.
+    // Menu 139: the popup "SYSTRAYMENU", its five items, then "Pause Hotkeys" and "Show My
+    // Hotkeys".
     HMENU menu = LoadMenuW(agent, MAKEINTRESOURCEW(139));
     ASSERT_NE(nullptr, menu);
     wchar_t text[64] = {};
     GetMenuStringW(menu, 0, text, 64, MF_BYPOSITION);
     EXPECT_STREQ(L"SYSTRAYMENU", text);
     HMENU items = GetSubMenu(menu, 0);
-    ASSERT_EQ(6, GetMenuItemCount(items));
-    const UINT ids[6] = {AGENT_EXIT, AGENT_ABOUT, 32784, 0, AGENT_CONFIGURE, 32785};
-    const wchar_t* texts[6] = {L"Exit Pendrix",      L"About",          L"Ostrand Online", L"",
-                               L"Configure HotKeys", L"Show My Hotkeys"};
-    for (int i = 0; i < 6; ++i) {
+    ASSERT_EQ(7, GetMenuItemCount(items));
+    const UINT ids[7] = {AGENT_EXIT, AGENT_ABOUT, 32784, 0, AGENT_CONFIGURE, 32786, 32785};
+    const wchar_t* texts[7] = {L"Exit Pendrix",      L"About",         L"Ostrand Online", L"",
+                               L"Configure HotKeys", L"Pause Hotkeys", L"Show My Hotkeys"};
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(ids[i], GetMenuItemID(items, i)) << i;
         text[0] = L'\0';
         GetMenuStringW(items, i, text, 64, MF_BYPOSITION);
