@@ -74,6 +74,7 @@ struct AgentState {
     bool reloadPending = false;         // another was asked for meanwhile
     bool starting = false;              // inside window creation
     bool paused = false;                // every hotkey but those that resume is off
+    bool reloading = false;             // between a reload's unregistering and registering
     HICON pausedIcon = nullptr;         // the icon, dimmed, made when first paused
     bool startupLoadPending = false;    // start-up's first whole load is still to come
     LONG saveErrorSaid = ERROR_SUCCESS; // the failed save a balloon last told of

@@ -67,11 +67,15 @@ bool ReloadUnderLock(HWND window) {
         SetTimer(window, RELOAD_RETRY_TIMER, RELOAD_RETRY_MS, nullptr);
         return false;
     }
+    // The mouse hook's thread stays through the reload when the new list
+    // wants it too: each thread's start costs the agent memory under Wine.
+    g_agent.reloading = true;
     UnregisterHotkeys(window, ALL_HOTKEYS);
     g_agent.hotkeys.Clear();
     g_agent.actions.Clear();
     const LONG loaded = LoadStore(window, g_agent.hotkeys, g_agent.actions);
     RefusedHotkeys refused;
+    g_agent.reloading = false;
     RegisterEnabledHotkeys(window, &refused);
     if (g_agent.starting || g_agent.startupLoadPending)
         NoteStartupRefusals(refused);

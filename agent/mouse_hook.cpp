@@ -290,6 +290,12 @@ bool DecideMouseEvent(WPARAM message, const MSLLHOOKSTRUCT& event) {
 
 void UpdateMouseHook() {
     MouseTable* table = MakeTable();
+    if (!table && g_agent.reloading) {
+        // Nothing to take until the list is registered again.
+        if (g_thread)
+            PostThreadMessageW(g_threadId, TableMessage, 0, 0);
+        return;
+    }
     if (!table) {
         StopHookThread();
         return;
