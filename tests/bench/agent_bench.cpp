@@ -379,6 +379,22 @@ double CpuMilliseconds(HANDLE process) {
     return (k.QuadPart + u.QuadPart) / 10000.0;
 }
 
+// The CPU time a process takes over an idle while, and the platform's own:
+// the minimal tray program's over the same while.
+void IdleCpu(HANDLE process, DWORD milliseconds, const wchar_t* reference,
+             const wchar_t* referenceArguments, double* cpu, double* referenceCpu) {
+    Process idleReference;
+    const bool withReference = idleReference.Start(reference, referenceArguments);
+    const double before = CpuMilliseconds(process);
+    const double referenceBefore = withReference ? CpuMilliseconds(idleReference.info.hProcess) : 0;
+    Sleep(milliseconds);
+    *cpu = CpuMilliseconds(process) - before;
+    *referenceCpu =
+        withReference ? CpuMilliseconds(idleReference.info.hProcess) - referenceBefore : 0;
+    if (withReference)
+        idleReference.Stop(L"PendrixReference", WM_CLOSE, 0);
+}
+
 // The agent with mouse hotkeys, for the mouse hook's figures.
 Process g_mouseAgent;
 wchar_t g_installed[MAX_PATH];
@@ -515,18 +531,8 @@ int wmain(int argc, wchar_t** argv) {
             BringWithFocus(otherWindow);
             toFreed[switches++] = UntilRight(false);
         }
-        // The platform's own: the minimal tray program over the same minute.
-        Process idleReference;
-        const bool withReference = idleReference.Start(reference, referenceArguments);
-        const double before = CpuMilliseconds(limited.info.hProcess);
-        const double referenceBefore =
-            withReference ? CpuMilliseconds(idleReference.info.hProcess) : 0;
-        Sleep(60000);
-        idleCpu = CpuMilliseconds(limited.info.hProcess) - before;
-        referenceCpu =
-            withReference ? CpuMilliseconds(idleReference.info.hProcess) - referenceBefore : 0;
-        if (withReference)
-            idleReference.Stop(L"PendrixReference", WM_CLOSE, 0);
+        IdleCpu(limited.info.hProcess, 60000, reference, referenceArguments, &idleCpu,
+                &referenceCpu);
         limited.Stop(L"PendrixOstrand", WM_COMMAND, 32782);
     }
     if (otherWindow)
@@ -542,17 +548,8 @@ int wmain(int argc, wchar_t** argv) {
     double mouseCpu = -1, mouseReferenceCpu = 0;
     if (StartMouseAgent()) {
         mouseMemory = IdleMemory(g_mouseAgent.info.hProcess);
-        Process idleReference;
-        const bool withReference = idleReference.Start(reference, referenceArguments);
-        const double before = CpuMilliseconds(g_mouseAgent.info.hProcess);
-        const double referenceBefore =
-            withReference ? CpuMilliseconds(idleReference.info.hProcess) : 0;
-        Sleep(30000);
-        mouseCpu = CpuMilliseconds(g_mouseAgent.info.hProcess) - before;
-        mouseReferenceCpu =
-            withReference ? CpuMilliseconds(idleReference.info.hProcess) - referenceBefore : 0;
-        if (withReference)
-            idleReference.Stop(L"PendrixReference", WM_CLOSE, 0);
+        IdleCpu(g_mouseAgent.info.hProcess, 30000, reference, referenceArguments, &mouseCpu,
+                &mouseReferenceCpu);
         StopMouseAgent();
     }
     const MouseFigures mouse =
