@@ -42,6 +42,8 @@ struct HotkeyState {
     BYTE registered;  // registered with the window system now
     BYTE wanted;      // to be registered with the program in front
     BYTE refusalSaid; // a refusal met since the last load has been told
+    BYTE repeats;     // every action steps (a volume): it goes on while held
+    BYTE resumes;     // an action is "Pause Hotkeys": it stays while paused
 };
 
 // A press of a hotkey that runs once however long it is held: its keys,

@@ -192,16 +192,26 @@ bool StepsWhileHeld(const ActionRecord& action) {
            (code >= 0x1C08 && code <= 0x1C0B);
 }
 
-bool RepeatsWhileHeld(UINT index) {
-    bool any = false, steps = true;
+// Read from each hotkey's actions once a load, in one pass over them.
+void ReadWhatHotkeysDo() {
+    RecordArray<HotkeyState>& states = g_agent.states;
+    for (UINT i = 0; i < states.Count(); ++i)
+        states.At(i).repeats = 2; // no action yet
     for (UINT a = 0; a < g_agent.actions.Count(); ++a) {
         const ActionRecord& action = g_agent.actions.At(a);
-        if (action.owner != index || action.kind == ACTION_PROGRAMS)
+        if (action.owner >= states.Count() || action.kind == ACTION_PROGRAMS)
             continue;
-        any = true;
-        steps = steps && StepsWhileHeld(action);
+        HotkeyState& state = states.At(action.owner);
+        state.repeats = state.repeats != 0 && StepsWhileHeld(action) ? 1 : 0;
+        state.resumes = state.resumes || (action.kind == ACTION_SYS_COMMAND &&
+                                          action.commandCode == PAUSE_HOTKEYS_COMMAND);
     }
-    return any && steps;
+    for (UINT i = 0; i < states.Count(); ++i)
+        states.At(i).repeats = states.At(i).repeats == 1 ? 1 : 0;
+}
+
+bool RepeatsWhileHeld(UINT index) {
+    return index < g_agent.states.Count() && g_agent.states.At(index).repeats;
 }
 
 // Windows sends no repeats of a hotkey registered without them; Wine does
@@ -238,19 +248,8 @@ bool BeingTyped(const HotkeyRecord& hotkey) {
 // Which enabled hotkeys work with the program in front; an unlimited one
 // steps aside while a limited one with its combination works there, and of
 // two limited ones with one combination (written into the store by hand:
-// the dialog and the tool refuse them) the earlier one works.
-// Whether one of the hotkey's actions is "Pause Hotkeys": it stays while
-// paused, so the same hotkey resumes.
-bool Resumes(UINT index) {
-    for (UINT a = 0; a < g_agent.actions.Count(); ++a) {
-        const ActionRecord& action = g_agent.actions.At(a);
-        if (action.owner == index && action.kind == ACTION_SYS_COMMAND &&
-            action.commandCode == PAUSE_HOTKEYS_COMMAND)
-            return true;
-    }
-    return false;
-}
-
+// the dialog and the tool refuse them) the earlier one works. While paused,
+// only those that resume.
 void DecideWanted() {
     const RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
     RecordArray<HotkeyState>& states = g_agent.states;
@@ -262,7 +261,7 @@ void DecideWanted() {
         // program under the pointer decides, at the click.
         const bool mouse = IsMouseTrigger(hotkeys.At(i).virtualKey);
         state.wanted = hotkeys.At(i).enabled == 1 && !BeingTyped(hotkeys.At(i)) &&
-                       (!g_agent.paused || Resumes(i)) &&
+                       (!g_agent.paused || state.resumes) &&
                        (!limited || mouse ||
                         RuleAdmitsProgram(g_agent.actions.At(static_cast<UINT>(state.rule)),
                                           g_agent.frontProgram));
@@ -390,9 +389,10 @@ void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused) {
         refused = &ignored;
     *refused = RefusedHotkeys();
     states.Clear();
-    const HotkeyState fresh = {-1, 0, 0, 0};
+    const HotkeyState fresh = {-1, 0, 0, 0, 0, 0};
     for (UINT i = 0; i < hotkeys.Count(); ++i)
         states.Append(fresh);
+    ReadWhatHotkeysDo();
     bool anyLimited = false;
     for (UINT a = 0; a < g_agent.actions.Count(); ++a) {
         const ActionRecord& action = g_agent.actions.At(a);
