@@ -35,6 +35,12 @@ const UINT AgentMouseHotkeyMessage = WM_APP + 0x107;
 // AGENT_HAS_MOUSE_HOOK when the mouse's is.
 const UINT AgentHooksMessage = WM_APP + 0x108;
 const LRESULT AGENT_HAS_MOUSE_HOOK = 1;
+const LRESULT AGENT_HAS_KEYBOARD_HOOK = 2;
+// From the keyboard hook: a key went down (wParam: its virtual key, its scan
+// code << 16 and TYPED_ flags << 32; lParam: the keyboard layout in front).
+const UINT AgentTypedKeyMessage = WM_APP + 0x109;
+// From the mouse hook: a click; what was typed before it is forgotten.
+const UINT AgentForgetTypingMessage = WM_APP + 0x10A;
 
 // What the agent keeps of each hotkey beside its record.
 struct HotkeyState {
@@ -44,6 +50,7 @@ struct HotkeyState {
     BYTE refusalSaid; // a refusal met since the last load has been told
     BYTE repeats;     // every action steps (a volume): it goes on while held
     BYTE resumes;     // an action is "Pause Hotkeys": it stays while paused
+    BYTE abbreviated; // it has an abbreviation
 };
 
 // A press of a hotkey that runs once however long it is held: its keys,

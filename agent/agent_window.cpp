@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "abbreviations.h"
 #include "agent_state.h"
 #include "config_library.h"
 #include "hotkey_runner.h"
@@ -236,7 +237,16 @@ LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         HandOffMouseHotkey(window, static_cast<UINT>(wParam), lParam);
         return 0;
     case AgentHooksMessage:
-        return MouseHookInstalled() ? AGENT_HAS_MOUSE_HOOK : 0;
+        return (MouseHookInstalled() ? AGENT_HAS_MOUSE_HOOK : 0) |
+               (KeyboardHookInstalled() ? AGENT_HAS_KEYBOARD_HOOK : 0);
+    case AgentTypedKeyMessage:
+        NoteTypedKey(static_cast<UINT>(wParam & 0xFFFF), static_cast<UINT>((wParam >> 16) & 0xFFFF),
+                     static_cast<UINT>(static_cast<ULONGLONG>(wParam) >> 32),
+                     reinterpret_cast<HKL>(lParam));
+        return 0;
+    case AgentForgetTypingMessage:
+        ForgetTyping();
+        return 0;
     case AgentPauseMessage:
         return SetPaused(window, wParam != 0);
     case AgentLetGoMessage:

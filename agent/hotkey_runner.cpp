@@ -23,6 +23,10 @@ struct HotkeyJob {
     BYTE runSequentially;
     UINT actionCount;
     ActionRecord* actions; // follows the job in the same allocation
+    // Started by an abbreviation: how many characters to erase first, and
+    // the ending character to type again after (0 for none).
+    UINT erase;
+    wchar_t ending;
 };
 
 HotkeyJob* CreateHotkeyJob(HWND window, UINT index, UINT hotkeyParameter) {
@@ -41,6 +45,8 @@ HotkeyJob* CreateHotkeyJob(HWND window, UINT index, UINT hotkeyParameter) {
     job->hotkeyParameter = hotkeyParameter;
     job->runSequentially = g_agent.hotkeys.At(index).runSequentially;
     job->actionCount = count;
+    job->erase = 0;
+    job->ending = 0;
     job->actions = reinterpret_cast<ActionRecord*>(static_cast<BYTE*>(memory) + headerSize);
     UINT next = 0;
     for (UINT a = 0; a < all.Count(); ++a) {
@@ -56,10 +62,13 @@ void FreeHotkeyJob(HotkeyJob* job) {
 
 DWORD WINAPI HotkeyWorker(void* parameter);
 
-void StartWorker(HWND window, UINT index, UINT hotkeyParameter) {
+void StartWorker(HWND window, UINT index, UINT hotkeyParameter, UINT erase = 0,
+                 wchar_t ending = 0) {
     HotkeyJob* job = CreateHotkeyJob(window, index, hotkeyParameter);
     if (!job)
         return;
+    job->erase = erase;
+    job->ending = ending;
     HANDLE thread = CreateThread(nullptr, 0, HotkeyWorker, job, 0, nullptr);
     if (!thread) {
         FreeHotkeyJob(job);
@@ -72,8 +81,12 @@ DWORD WINAPI HotkeyWorker(void* parameter) {
     HotkeyJob* job = static_cast<HotkeyJob*>(parameter);
     // The shell may hand work to COM objects that need an apartment.
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (job->erase)
+        EraseTyped(job->erase);
     RunHotkeyActions(job->window, job->hotkeyParameter, job->runSequentially, job->actions,
                      job->actionCount);
+    if (job->ending)
+        TypeCharacter(job->ending);
     if (SUCCEEDED(com))
         CoUninitialize();
     FreeHotkeyJob(job);
@@ -202,6 +215,10 @@ void ReadWhatHotkeysDo() {
         if (action.owner >= states.Count() || action.kind == ACTION_PROGRAMS)
             continue;
         HotkeyState& state = states.At(action.owner);
+        if (action.kind == ACTION_ABBREVIATION) {
+            state.abbreviated = 1;
+            continue;
+        }
         state.repeats = state.repeats != 0 && StepsWhileHeld(action) ? 1 : 0;
         state.resumes = state.resumes || (action.kind == ACTION_SYS_COMMAND &&
                                           action.commandCode == PAUSE_HOTKEYS_COMMAND);
@@ -217,8 +234,11 @@ bool RepeatsWhileHeld(UINT index) {
 // Windows sends no repeats of a hotkey registered without them; Wine does
 // anyway, which the press itself then tells apart (HandOffHotkey).
 BOOL RegisterHotkeyKeys(HWND window, UINT index, const HotkeyRecord& hotkey) {
-    // The mouse hook watches these: the system never refuses them.
-    if (IsMouseTrigger(hotkey.virtualKey))
+    // The mouse hook watches these: the system never refuses them; nor a
+    // hotkey that has an abbreviation and no keys.
+    if (IsMouseTrigger(hotkey.virtualKey) ||
+        (hotkey.virtualKey == 0 && index < g_agent.states.Count() &&
+         g_agent.states.At(index).abbreviated))
         return TRUE;
     const UINT noRepeat = RepeatsWhileHeld(index) ? 0 : MOD_NOREPEAT;
     return RegisterHotKey(window, HotkeyIdBase + static_cast<int>(index),
@@ -259,7 +279,8 @@ void DecideWanted() {
         const bool limited = state.rule >= 0;
         // A mouse trigger goes to the hook whatever program is in front: the
         // program under the pointer decides, at the click.
-        const bool mouse = IsMouseTrigger(hotkeys.At(i).virtualKey);
+        const bool mouse = IsMouseTrigger(hotkeys.At(i).virtualKey) ||
+                           (hotkeys.At(i).virtualKey == 0 && state.abbreviated);
         state.wanted = hotkeys.At(i).enabled == 1 && !BeingTyped(hotkeys.At(i)) &&
                        (!g_agent.paused || state.resumes) &&
                        (!limited || mouse ||
@@ -271,7 +292,7 @@ void DecideWanted() {
         return;
     for (UINT i = 0; i < hotkeys.Count(); ++i) {
         HotkeyState& state = states.At(i);
-        if (IsMouseTrigger(hotkeys.At(i).virtualKey))
+        if (IsMouseTrigger(hotkeys.At(i).virtualKey) || hotkeys.At(i).virtualKey == 0)
             continue;
         for (UINT j = 0; j < hotkeys.Count() && state.wanted; ++j) {
             const HotkeyState& other = states.At(j);
@@ -296,7 +317,7 @@ void DisableTwins(RefusedHotkeys* refused) {
     RecordArray<HotkeyRecord>& hotkeys = g_agent.hotkeys;
     for (UINT i = 0; i < hotkeys.Count(); ++i) {
         const bool mouse = IsMouseTrigger(hotkeys.At(i).virtualKey);
-        if (hotkeys.At(i).enabled != 1 || (!RuleOf(i) && !mouse))
+        if (hotkeys.At(i).enabled != 1 || hotkeys.At(i).virtualKey == 0 || (!RuleOf(i) && !mouse))
             continue;
         for (UINT j = 0; j < i; ++j) {
             if (hotkeys.At(j).enabled == 1 && (RuleOf(j) || mouse) &&
@@ -389,7 +410,7 @@ void RegisterEnabledHotkeys(HWND window, RefusedHotkeys* refused) {
         refused = &ignored;
     *refused = RefusedHotkeys();
     states.Clear();
-    const HotkeyState fresh = {-1, 0, 0, 0, 0, 0};
+    const HotkeyState fresh = {-1, 0, 0, 0, 0, 0, 0};
     for (UINT i = 0; i < hotkeys.Count(); ++i)
         states.Append(fresh);
     ReadWhatHotkeysDo();
@@ -626,6 +647,11 @@ void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter) {
     if (RepeatOfHeldPress(window, static_cast<UINT>(index), static_cast<UINT>(hotkeyParameter)))
         return;
     StartWorker(window, static_cast<UINT>(index), static_cast<UINT>(hotkeyParameter));
+}
+
+void ExpandAbbreviation(HWND window, UINT index, UINT erase, wchar_t ending) {
+    if (index < g_agent.hotkeys.Count())
+        StartWorker(window, index, 0, erase, ending);
 }
 
 void HandOffMouseHotkey(HWND window, UINT index, LPARAM combination) {

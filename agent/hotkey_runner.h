@@ -50,6 +50,10 @@ void NoteLetGo(LPARAM combination);
 // held press runs nothing, but for hotkeys that only step (a volume).
 void HandOffHotkey(HWND window, WPARAM id, LPARAM hotkeyParameter);
 
+// Hotkey `index`'s abbreviation was typed: a worker erases `erase`
+// characters, runs its actions, then types the ending character again.
+void ExpandAbbreviation(HWND window, UINT index, UINT erase, wchar_t ending);
+
 // From the mouse hook: hotkey `index` was pressed with its mouse trigger.
 void HandOffMouseHotkey(HWND window, UINT index, LPARAM combination);
 

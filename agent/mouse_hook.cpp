@@ -1,5 +1,6 @@
 #include "mouse_hook.h"
 
+#include "abbreviations.h"
 #include "agent_state.h"
 #include "program_rules.h"
 
@@ -24,6 +25,7 @@ struct MouseEntry {
 // handed over, so the hook reads it without a lock.
 struct MouseTable {
     int first[TRIGGER_SLOTS][MODIFIER_SETS];
+    bool watchTyping; // some abbreviation works: keys are watched, clicks forget them
     UINT count;
     MouseEntry* entries;
     ActionRecord* rules;
@@ -37,6 +39,8 @@ HANDLE g_ready = nullptr;
 
 // The hook thread's own state.
 HHOOK g_hook = nullptr;
+HHOOK g_keyboardHook = nullptr;
+volatile LONG g_keyboardHooked = 0;
 MouseTable* g_table = nullptr;
 bool g_swallowedUp[3] = {}; // a button whose down was taken: its up is too
 DWORD g_lastCalled = 0;
@@ -106,8 +110,45 @@ LRESULT CALLBACK MouseProc(int code, WPARAM message, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, message, lParam);
 }
 
+UINT KeyStateNow() {
+    return (Down(VK_SHIFT) ? TYPED_SHIFT : 0) |
+           ((GetKeyState(VK_CAPITAL) & 1) ? TYPED_CAPS_LOCK : 0) |
+           (Down(VK_CONTROL) ? TYPED_CONTROL : 0) | (Down(VK_MENU) ? TYPED_ALT : 0) |
+           (Down(VK_LWIN) || Down(VK_RWIN) ? TYPED_WIN : 0);
+}
+
+// Each key that goes down is handed to the agent's thread, which reads and
+// matches it; the agent's own typing is not the user's.
+LRESULT CALLBACK KeyboardProc(int code, WPARAM message, LPARAM lParam) {
+    if (code == HC_ACTION && (message == WM_KEYDOWN || message == WM_SYSKEYDOWN)) {
+        const KBDLLHOOKSTRUCT& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        if (!((key.flags & LLKHF_INJECTED) && key.dwExtraInfo == AGENT_INPUT_MARK)) {
+            HWND front = GetForegroundWindow();
+            const HKL layout =
+                GetKeyboardLayout(front ? GetWindowThreadProcessId(front, nullptr) : 0);
+            const WPARAM typed = (key.vkCode & 0xFFFF) | ((key.scanCode & 0xFFFF) << 16) |
+                                 (static_cast<WPARAM>(KeyStateNow()) << 32);
+            PostMessageW(g_agent.window, AgentTypedKeyMessage, typed,
+                         reinterpret_cast<LPARAM>(layout));
+        }
+    }
+    return CallNextHookEx(nullptr, code, message, lParam);
+}
+
 void Hook() {
     g_hook = SetWindowsHookExW(WH_MOUSE_LL, MouseProc, GetModuleHandleW(nullptr), 0);
+}
+
+// The keyboard's hook exists only while some abbreviation works.
+void HookKeyboard(bool wanted) {
+    if (wanted && !g_keyboardHook) {
+        g_keyboardHook =
+            SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardProc, GetModuleHandleW(nullptr), 0);
+    } else if (!wanted && g_keyboardHook) {
+        UnhookWindowsHookEx(g_keyboardHook);
+        g_keyboardHook = nullptr;
+    }
+    InterlockedExchange(&g_keyboardHooked, g_keyboardHook ? 1 : 0);
 }
 
 // Windows removes a hook that answers too slowly, and says nothing: the
@@ -121,6 +162,10 @@ void CheckStillHooked(POINT* last, DWORD* lastCheck) {
         if (g_hook)
             UnhookWindowsHookEx(g_hook);
         Hook();
+        if (g_keyboardHook) {
+            HookKeyboard(false);
+            HookKeyboard(true);
+        }
     }
     *last = now;
     *lastCheck = tick;
@@ -142,6 +187,7 @@ DWORD WINAPI HookThread(void*) {
         if (message.message == TableMessage) {
             FreeTable(g_table);
             g_table = reinterpret_cast<MouseTable*>(message.lParam);
+            HookKeyboard(g_table && g_table->watchTyping);
         } else if (message.message == WM_TIMER && !message.hwnd) {
             CheckStillHooked(&last, &lastCheck);
         }
@@ -150,6 +196,7 @@ DWORD WINAPI HookThread(void*) {
     if (g_hook)
         UnhookWindowsHookEx(g_hook);
     g_hook = nullptr;
+    HookKeyboard(false);
     FreeTable(g_table);
     g_table = nullptr;
     return 0;
@@ -165,7 +212,8 @@ MouseTable* MakeTable() {
             rules += g_agent.states.At(i).rule >= 0 ? 1 : 0;
         }
     }
-    if (count == 0)
+    const bool watchTyping = AnyAbbreviation();
+    if (count == 0 && !watchTyping)
         return nullptr;
     const SIZE_T entriesAt = (sizeof(MouseTable) + 7) & ~static_cast<SIZE_T>(7);
     const SIZE_T rulesAt = entriesAt + ((count * sizeof(MouseEntry) + 7) & ~static_cast<SIZE_T>(7));
@@ -177,6 +225,7 @@ MouseTable* MakeTable() {
     table->entries = reinterpret_cast<MouseEntry*>(memory + entriesAt);
     table->rules = reinterpret_cast<ActionRecord*>(memory + rulesAt);
     table->count = count;
+    table->watchTyping = watchTyping;
     int* last[TRIGGER_SLOTS][MODIFIER_SETS];
     for (int slot = 0; slot < TRIGGER_SLOTS; ++slot) {
         for (int set = 0; set < MODIFIER_SETS; ++set) {
@@ -261,8 +310,14 @@ bool DecideMouseEvent(WPARAM message, const MSLLHOOKSTRUCT& event) {
         slot = high > 0 ? 6 : high < 0 ? 5 : -1;
         break;
     default:
+        // A click moves the caret: the word typed before it is over.
+        if ((message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN) && g_table &&
+            g_table->watchTyping)
+            PostMessageW(g_agent.window, AgentForgetTypingMessage, 0, 0);
         return false;
     }
+    if (g_table && g_table->watchTyping && !up)
+        PostMessageW(g_agent.window, AgentForgetTypingMessage, 0, 0);
     if (slot < 0)
         return false;
     if (up) {
@@ -310,4 +365,8 @@ void UpdateMouseHook() {
 
 bool MouseHookInstalled() {
     return g_thread != nullptr;
+}
+
+bool KeyboardHookInstalled() {
+    return g_thread != nullptr && g_keyboardHooked != 0;
 }

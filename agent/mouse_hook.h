@@ -9,8 +9,10 @@
 // (their state's `registered`), and installs the hook while it has any,
 // removes it when it has none. On the agent's thread.
 void UpdateMouseHook();
-// Whether the hook is installed now.
+// Whether the hook is installed now; and the keyboard's, which the same
+// thread holds while some abbreviation works.
 bool MouseHookInstalled();
+bool KeyboardHookInstalled();
 
 // The hook's decision on one event, as its procedure makes it: true when a
 // hotkey takes it (it was posted to the agent's window) and the event is

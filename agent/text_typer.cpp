@@ -156,6 +156,28 @@ UINT KeyEvents(UINT modifiers, UINT virtualKey, INPUT* events) {
     return count;
 }
 
+void EraseTyped(UINT count) {
+    INPUT events[2 * ABBREVIATION_MAX_CHARS + 2];
+    UINT used = 0;
+    for (UINT n = 0; n < count && used + 2 <= ARRAYSIZE(events); ++n) {
+        events[used++] = KeyEvent(VK_BACK, false);
+        events[used++] = KeyEvent(VK_BACK, true);
+    }
+    SendBatch(events, used);
+}
+
+void TypeCharacter(wchar_t character) {
+    INPUT events[2];
+    if (character == L'\r' || character == L'\t') {
+        events[0] = KeyEvent(character == L'\r' ? VK_RETURN : VK_TAB, false);
+        events[1] = KeyEvent(character == L'\r' ? VK_RETURN : VK_TAB, true);
+    } else {
+        events[0] = UnitEvent(character, false);
+        events[1] = UnitEvent(character, true);
+    }
+    SendBatch(events, 2);
+}
+
 void PassPressOn(UINT hotkeyParameter) {
     INPUT events[MAX_EVENTS_PER_UNIT];
     const UINT key = HIWORD(hotkeyParameter);

@@ -15,6 +15,11 @@ void TypeText(HWND agentWindow, UINT hotkeyParameter, const wchar_t* text, UINT 
 // number of events written (at most 10).
 UINT KeyEvents(UINT modifiers, UINT virtualKey, INPUT* events);
 
+// Backspace `count` times, as the agent's own input.
+void EraseTyped(UINT count);
+// One character as typed: Enter and Tab as their keys, others as text.
+void TypeCharacter(wchar_t character);
+
 // A press that no hotkey takes after all goes on to the program in front:
 // its key goes down again, with the whole combination when the user has
 // let go of it already.

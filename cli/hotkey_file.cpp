@@ -134,6 +134,22 @@ bool ProgramEntries(const ActionRecord& action, std::vector<std::string>* entrie
     return !entries->empty() && joined == FieldText(action.target, ACTION_PATH_CHARS);
 }
 
+// An abbreviation record that "abbreviation", "expand" and "matchCase" give
+// back exactly.
+bool PlainAbbreviation(const ActionRecord& action, std::string* text) {
+    if (action.kind != ACTION_ABBREVIATION ||
+        (action.commandCode & ~(ABBREVIATION_AT_ONCE | ABBREVIATION_MATCH_CASE)) ||
+        action.commandName || action.startIn[0] || action.parameters[0])
+        return false;
+    const std::wstring abbreviation = FieldText(action.target, ACTION_PATH_CHARS);
+    if (abbreviation.size() < ABBREVIATION_MIN_CHARS ||
+        abbreviation.size() > ABBREVIATION_MAX_CHARS ||
+        abbreviation.find_first_of(L" \t\r\n") != std::wstring::npos)
+        return false;
+    *text = Utf8(abbreviation);
+    return true;
+}
+
 } // namespace
 
 std::string WriteHotkeyFile(const HotkeyArray& hotkeys, const ActionArray& actions) {
@@ -143,12 +159,30 @@ std::string WriteHotkeyFile(const HotkeyArray& hotkeys, const ActionArray& actio
         Json json = Json::object();
         json["title"] = FieldUtf8(hotkey.title, HOTKEY_TEXT_CHARS);
         json["description"] = FieldUtf8(hotkey.description, HOTKEY_TEXT_CHARS);
-        json["keys"] = Utf8(HotkeyText(hotkey.modifiers, hotkey.virtualKey));
+        // A hotkey started by its abbreviation alone has no keys to write.
+        std::string abbreviation;
+        const ActionRecord* abbreviationRecord = nullptr;
+        for (UINT a = 0; a < actions.Count() && !abbreviationRecord; ++a) {
+            if (actions.At(a).owner == i && actions.At(a).kind == ACTION_ABBREVIATION)
+                abbreviationRecord = &actions.At(a);
+        }
+        if (abbreviationRecord && !PlainAbbreviation(*abbreviationRecord, &abbreviation))
+            abbreviationRecord = nullptr;
+        if (!abbreviationRecord || hotkey.virtualKey != 0 || hotkey.modifiers != 0)
+            json["keys"] = Utf8(HotkeyText(hotkey.modifiers, hotkey.virtualKey));
+        if (abbreviationRecord) {
+            json["abbreviation"] = abbreviation;
+            if (abbreviationRecord->commandCode & ABBREVIATION_AT_ONCE)
+                json["expand"] = "at once";
+            if (abbreviationRecord->commandCode & ABBREVIATION_MATCH_CASE)
+                json["matchCase"] = true;
+        }
         json["enabled"] = hotkey.enabled != 0;
         json["runSequentially"] = hotkey.runSequentially != 0;
         if (hotkey.modifiers & ~HOTKEY_MODIFIERS)
             json["modifierBits"] = hotkey.modifiers;
-        if (hotkey.virtualKey < 1 || hotkey.virtualKey > 254)
+        if ((hotkey.virtualKey < 1 || hotkey.virtualKey > 254) &&
+            (hotkey.virtualKey != 0 || !abbreviationRecord))
             json["keyCode"] = hotkey.virtualKey;
         if (hotkey.enabled > 1)
             json["enabledByte"] = hotkey.enabled;
@@ -165,6 +199,8 @@ std::string WriteHotkeyFile(const HotkeyArray& hotkeys, const ActionArray& actio
             // The programs record, first as the dialogs and the tool put it,
             // in its own members; anywhere else, or unusual, as an action.
             std::vector<std::string> programs;
+            if (&action == abbreviationRecord)
+                continue;
             if (first && ProgramEntries(action, &programs))
                 json[action.commandCode == PROGRAMS_NOT_IN ? "notIn" : "onlyIn"] = programs;
             else
@@ -335,21 +371,23 @@ HotkeyRecord ReadHotkey(const Json& json, const Place& place) {
     OnlyMembers(json,
                 {"title", "description", "keys", "enabled", "runSequentially", "actions", "onlyIn",
                  "notIn", "modifierBits", "keyCode", "enabledByte", "runSequentiallyByte",
-                 "reserved"},
+                 "reserved", "abbreviation", "expand", "matchCase"},
                 place);
     HotkeyRecord hotkey = {};
     PutText(hotkey.title, HOTKEY_TEXT_CHARS, "title", Text(json, "title", place, false), place);
     PutText(hotkey.description, HOTKEY_TEXT_CHARS, "description",
             Text(json, "description", place, false), place);
-    const std::string keys = Text(json, "keys", place, true);
+    // A hotkey with an abbreviation may have no keys.
+    const bool keyless = !json.contains("keys") && json.contains("abbreviation");
+    const std::string keys = keyless ? std::string() : Text(json, "keys", place, true);
     std::wstring problem;
-    if (!ParseHotkeyText(Wide(keys), &hotkey.modifiers, &hotkey.virtualKey, &problem))
+    if (!keyless && !ParseHotkeyText(Wide(keys), &hotkey.modifiers, &hotkey.virtualKey, &problem))
         place.Fail("\"keys\" \"" + keys + "\": " + Utf8(problem));
     // Windows registers key codes 1 to 254 only; other stored values travel
     // in "keyCode", written where the store holds one.
     if (json.contains("keyCode"))
         hotkey.virtualKey = Number(json, "keyCode", 0xFFFFFFFF, 0, place);
-    else if (hotkey.virtualKey < 1 || hotkey.virtualKey > 254)
+    else if (!keyless && (hotkey.virtualKey < 1 || hotkey.virtualKey > 254))
         place.Fail("\"keys\" \"" + keys + "\": the key code must be from 1 to 254 (0x01 to 0xFE)");
     hotkey.modifiers = Number(json, "modifierBits", 0xFFFFFFFF, hotkey.modifiers, place);
     // A bare wheel is how people scroll: it is never taken from them.
@@ -372,6 +410,37 @@ HotkeyRecord ReadHotkey(const Json& json, const Place& place) {
         }
     }
     return hotkey;
+}
+
+// "abbreviation", with "expand" and "matchCase": the record that follows the
+// programs record among the hotkey's actions. False when it has none.
+bool ReadAbbreviation(const Json& json, UINT owner, const Place& place, ActionRecord* record) {
+    if (!json.contains("abbreviation")) {
+        if (json.contains("expand") || json.contains("matchCase"))
+            place.Fail("\"expand\" and \"matchCase\" go with an \"abbreviation\"");
+        return false;
+    }
+    const std::string text = Text(json, "abbreviation", place, true);
+    const std::wstring abbreviation = Wide(text);
+    if (abbreviation.size() < ABBREVIATION_MIN_CHARS ||
+        abbreviation.size() > ABBREVIATION_MAX_CHARS ||
+        abbreviation.find_first_of(L" \t\r\n") != std::wstring::npos)
+        place.Fail("\"abbreviation\" \"" + text + "\": 2 to 31 characters without blanks");
+    *record = ActionRecord();
+    record->owner = owner;
+    record->kind = ACTION_ABBREVIATION;
+    CopyBoundedText(record->target, ACTION_PATH_CHARS, abbreviation.c_str());
+    auto expand = json.find("expand");
+    if (expand != json.end()) {
+        if (!expand->is_string() ||
+            (expand->get<std::string>() != "at once" && expand->get<std::string>() != "after"))
+            place.Fail("\"expand\" is \"at once\" or \"after\" (an ending character)");
+        if (expand->get<std::string>() == "at once")
+            record->commandCode |= ABBREVIATION_AT_ONCE;
+    }
+    if (Flag(json, "matchCase", false, place))
+        record->commandCode |= ABBREVIATION_MATCH_CASE;
+    return true;
 }
 
 // "onlyIn" or "notIn": the programs record that goes first among the
@@ -507,6 +576,9 @@ void ReadHotkeyFile(const std::string& text, HotkeyArray* hotkeys, ActionArray* 
         ActionRecord programs = {};
         if (ReadPrograms(json, number - 1, place, &programs))
             actions->Append(programs);
+        ActionRecord abbreviation = {};
+        if (ReadAbbreviation(json, number - 1, place, &abbreviation))
+            actions->Append(abbreviation);
         auto acts = json.find("actions");
         if (acts == json.end())
             continue;

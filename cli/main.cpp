@@ -288,6 +288,10 @@ std::wstring ActionLine(const ActionRecord& action) {
         return L"command " + CommandText(action.commandCode);
     if (action.kind == ACTION_TYPE_TEXT)
         return L"type " + OneLine(FieldText(action.target, ACTION_PATH_CHARS));
+    if (action.kind == ACTION_ABBREVIATION)
+        return L"abbreviation " + FieldText(action.target, ACTION_PATH_CHARS) +
+               (action.commandCode & ABBREVIATION_AT_ONCE ? L"  (at once)" : L"") +
+               (action.commandCode & ABBREVIATION_MATCH_CASE ? L"  (match case)" : L"");
     return L"kind " + std::to_wstring(action.kind) + L" (not run)";
 }
 

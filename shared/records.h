@@ -21,6 +21,17 @@ const UINT ACTION_TYPE_TEXT = 2; // target: the text to type; the other fields 0
 // with or without ".exe", or a full path; commandCode: PROGRAMS_ONLY_IN or
 // PROGRAMS_NOT_IN.
 const UINT ACTION_PROGRAMS = 3;
+// A hotkey's abbreviation, typed anywhere, starts it as its keys do: one
+// record of this kind among its actions (the first counts; nothing runs it).
+// target: the abbreviation, 2 to 31 characters without blanks; commandCode:
+// ABBREVIATION_AT_ONCE (expands on its last character, with nothing to end
+// it) and ABBREVIATION_MATCH_CASE. A hotkey with an abbreviation and no
+// combination stores virtualKey 0 and modifiers 0, and is never registered.
+const UINT ACTION_ABBREVIATION = 4;
+const UINT ABBREVIATION_AT_ONCE = 0x1;
+const UINT ABBREVIATION_MATCH_CASE = 0x2;
+const UINT ABBREVIATION_MIN_CHARS = 2;
+const UINT ABBREVIATION_MAX_CHARS = 31;
 const UINT PROGRAMS_ONLY_IN = 0;
 const UINT PROGRAMS_NOT_IN = 1;
 

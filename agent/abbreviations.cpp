@@ -1,0 +1,212 @@
+#include "abbreviations.h"
+
+#include "agent_state.h"
+#include "hotkey_runner.h"
+#include "program_rules.h"
+
+namespace {
+
+// What was typed last, no more than the longest abbreviation and the
+// character before it, which tells whether the abbreviation starts a word.
+const UINT KEPT_CHARS = ABBREVIATION_MAX_CHARS + 1;
+wchar_t g_typed[KEPT_CHARS];
+UINT g_length = 0;
+bool g_startsWord = true; // nothing was dropped from the front since the last start
+HWND g_focus = nullptr;
+
+bool IsEnding(wchar_t c) {
+    switch (c) {
+    case L' ':
+    case L'\r':
+    case L'\t':
+    case L'.':
+    case L',':
+    case L';':
+    case L':':
+    case L'!':
+    case L'?':
+    case L')':
+    case L']':
+    case L'}':
+    case L'"':
+    case L'\'':
+        return true;
+    default:
+        return false;
+    }
+}
+
+HWND FocusInFront() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    HWND front = GetForegroundWindow();
+    if (!front || !GetGUIThreadInfo(GetWindowThreadProcessId(front, nullptr), &info))
+        return front;
+    return info.hwndFocus ? info.hwndFocus : front;
+}
+
+// Nothing typed into a password box is kept.
+bool IsPasswordField(HWND window) {
+    wchar_t name[16];
+    return window && (GetWindowLongPtrW(window, GWL_STYLE) & ES_PASSWORD) &&
+           GetClassNameW(window, name, ARRAYSIZE(name)) && lstrcmpiW(name, L"Edit") == 0;
+}
+
+wchar_t CharacterOf(UINT virtualKey, UINT scanCode, UINT keyState, HKL layout) {
+    if (virtualKey == VK_PACKET)
+        return static_cast<wchar_t>(scanCode); // a character sent as itself
+    BYTE state[256] = {};
+    if (keyState & TYPED_SHIFT)
+        state[VK_SHIFT] = 0x80;
+    if (keyState & TYPED_CAPS_LOCK)
+        state[VK_CAPITAL] = 0x01;
+    wchar_t text[4];
+    // 4: leaves the keyboard's state, dead keys included, as it is.
+    const int length = ToUnicodeEx(virtualKey, scanCode, state, text, ARRAYSIZE(text), 0x4, layout);
+    return length == 1 ? text[0] : 0;
+}
+
+bool EndsWith(const wchar_t* abbreviation, UINT length, bool matchCase) {
+    if (length > g_length)
+        return false;
+    const UINT from = g_length - length;
+    if (from > 0 ? !IsEnding(g_typed[from - 1]) : !g_startsWord)
+        return false; // inside a word
+    return CompareStringOrdinal(g_typed + from, static_cast<int>(length), abbreviation,
+                                static_cast<int>(length), matchCase ? FALSE : TRUE) == CSTR_EQUAL;
+}
+
+// The hotkey whose abbreviation the typing ends with, where it works with the
+// program in front: one limited to it outranks one for every program.
+int MatchingHotkey(bool atOnce) {
+    int everywhere = -1;
+    wchar_t program[2 * MAX_PATH];
+    bool programRead = false;
+    const RecordArray<ActionRecord>& actions = g_agent.actions;
+    for (UINT a = 0; a < actions.Count(); ++a) {
+        const ActionRecord& action = actions.At(a);
+        if (action.kind != ACTION_ABBREVIATION || action.owner >= g_agent.states.Count())
+            continue;
+        const HotkeyState& state = g_agent.states.At(action.owner);
+        if (!state.wanted || ((action.commandCode & ABBREVIATION_AT_ONCE) != 0) != atOnce)
+            continue;
+        UINT length = 0;
+        while (length < ABBREVIATION_MAX_CHARS && action.target[length])
+            ++length;
+        if (length < ABBREVIATION_MIN_CHARS ||
+            !EndsWith(action.target, length, (action.commandCode & ABBREVIATION_MATCH_CASE) != 0))
+            continue;
+        if (state.rule < 0) {
+            if (everywhere < 0)
+                everywhere = static_cast<int>(action.owner);
+            continue;
+        }
+        if (!programRead) {
+            ProgramOfWindow(GetForegroundWindow(), program, ARRAYSIZE(program));
+            programRead = true;
+        }
+        if (RuleAdmitsProgram(actions.At(static_cast<UINT>(state.rule)), program))
+            return static_cast<int>(action.owner);
+    }
+    return everywhere;
+}
+
+UINT AbbreviationLength(UINT hotkey) {
+    for (UINT a = 0; a < g_agent.actions.Count(); ++a) {
+        const ActionRecord& action = g_agent.actions.At(a);
+        if (action.owner == hotkey && action.kind == ACTION_ABBREVIATION) {
+            UINT length = 0;
+            while (length < ABBREVIATION_MAX_CHARS && action.target[length])
+                ++length;
+            return length;
+        }
+    }
+    return 0;
+}
+
+void Append(wchar_t c) {
+    if (g_length == KEPT_CHARS) {
+        for (UINT i = 1; i < KEPT_CHARS; ++i)
+            g_typed[i - 1] = g_typed[i];
+        --g_length;
+        g_startsWord = false;
+    }
+    g_typed[g_length++] = c;
+}
+
+} // namespace
+
+bool AnyAbbreviation() {
+    for (UINT a = 0; a < g_agent.actions.Count(); ++a) {
+        const ActionRecord& action = g_agent.actions.At(a);
+        if (action.kind == ACTION_ABBREVIATION && action.owner < g_agent.states.Count() &&
+            g_agent.states.At(action.owner).wanted)
+            return true;
+    }
+    return false;
+}
+
+void ForgetTyping() {
+    SecureZeroMemory(g_typed, sizeof g_typed);
+    g_length = 0;
+    g_startsWord = true;
+}
+
+void NoteTypedKey(UINT virtualKey, UINT scanCode, UINT keyState, HKL layout) {
+    // A combination, a move of the caret or Esc: what follows is no longer
+    // the word that was being typed.
+    if (keyState & (TYPED_CONTROL | TYPED_ALT | TYPED_WIN)) {
+        ForgetTyping();
+        return;
+    }
+    switch (virtualKey) {
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+    case VK_HOME:
+    case VK_END:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_ESCAPE:
+    case VK_DELETE:
+        ForgetTyping();
+        return;
+    case VK_BACK:
+        if (g_length > 0)
+            g_typed[--g_length] = 0;
+        return;
+    default:
+        break;
+    }
+    const HWND focus = FocusInFront();
+    if (focus != g_focus) {
+        ForgetTyping();
+        g_focus = focus;
+    }
+    if (IsPasswordField(focus)) {
+        ForgetTyping();
+        return;
+    }
+    const wchar_t c = CharacterOf(virtualKey, scanCode, keyState, layout);
+    if (!c)
+        return;
+    int hotkey = -1;
+    UINT erase = 0;
+    wchar_t ending = 0;
+    if (IsEnding(c)) {
+        hotkey = MatchingHotkey(/*atOnce=*/false);
+        erase = hotkey >= 0 ? AbbreviationLength(static_cast<UINT>(hotkey)) + 1 : 0;
+        ending = c;
+    }
+    Append(c);
+    if (hotkey < 0) {
+        hotkey = MatchingHotkey(/*atOnce=*/true);
+        erase = hotkey >= 0 ? AbbreviationLength(static_cast<UINT>(hotkey)) : 0;
+        ending = 0;
+    }
+    if (hotkey < 0)
+        return;
+    ForgetTyping();
+    ExpandAbbreviation(g_agent.window, static_cast<UINT>(hotkey), erase, ending);
+}
