@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "abbreviation.h"
 #include "agent_link.h"
 #include "agent_protocol.h"
 #include "catalogue.h"
@@ -145,9 +146,23 @@ void ReportReload(ReloadResult result) {
     }
 }
 
+// Hotkeys started by their abbreviations alone (no keys) share none.
 bool SameCombination(const HotkeyRecord& a, const HotkeyRecord& b) {
     return (a.modifiers & HOTKEY_MODIFIERS) == (b.modifiers & HOTKEY_MODIFIERS) &&
-           a.virtualKey == b.virtualKey;
+           a.virtualKey == b.virtualKey && (a.virtualKey != 0 || a.modifiers != 0);
+}
+
+// The same abbreviation, without regard to case.
+bool SameAbbreviation(const ActionArray& actions, UINT i, const ActionArray& otherActions, UINT j) {
+    const int a = FindAbbreviation(actions, i);
+    const int b = FindAbbreviation(otherActions, j);
+    if (a < 0 || b < 0)
+        return false;
+    const std::wstring x = FieldText(actions.At(static_cast<UINT>(a)).target, ACTION_PATH_CHARS);
+    const std::wstring y =
+        FieldText(otherActions.At(static_cast<UINT>(b)).target, ACTION_PATH_CHARS);
+    return CompareStringOrdinal(x.data(), static_cast<int>(x.size()), y.data(),
+                                static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
 }
 
 // Key codes 1 to 254, and no modifier bits but the four and "no repeat".
@@ -196,6 +211,20 @@ std::wstring RefusalReason(const HotkeyArray& now, const ActionArray& actions, U
 std::wstring TurnOffProgramTwins(HotkeyArray* hotkeys, const ActionArray& actions) {
     std::wstring said;
     for (UINT i = 0; i < hotkeys->Count(); ++i) {
+        if (hotkeys->At(i).enabled != 1)
+            continue;
+        // An abbreviation another has where both work: stored off, as a
+        // combination would be.
+        for (UINT j = 0; j < i; ++j) {
+            if (hotkeys->At(j).enabled == 1 && SameAbbreviation(actions, i, actions, j) &&
+                RulesClash(ProgramRule(actions, j), ProgramRule(actions, i))) {
+                hotkeys->At(i).enabled = 0;
+                said += L"could not register " + Named(i, hotkeys->At(i)) +
+                        L": it has the same abbreviation as hotkey " + std::to_wstring(j + 1) +
+                        L", so it is stored disabled.\n";
+                break;
+            }
+        }
         if (hotkeys->At(i).enabled != 1)
             continue;
         const int twin = EarlierTwin(*hotkeys, actions, i, /*limitedOnly=*/true);
@@ -302,13 +331,18 @@ int List() {
         return StoreFailed(L"cannot read the list", error);
     const size_t digits = std::to_wstring(hotkeys.Count()).size();
     size_t keysWidth = 0;
-    for (UINT i = 0; i < hotkeys.Count(); ++i)
-        keysWidth = std::max(keysWidth, Keys(hotkeys.At(i)).size());
+    std::vector<std::wstring> starts;
+    for (UINT i = 0; i < hotkeys.Count(); ++i) {
+        wchar_t start[HOTKEY_TEXT_BUFFER_CHARS + ABBREVIATION_MAX_CHARS + 2];
+        FormatHotkeyStart(hotkeys.At(i), actions, i, start, ARRAYSIZE(start));
+        starts.push_back(start);
+        keysWidth = std::max(keysWidth, starts.back().size());
+    }
     std::wstring text;
     for (UINT i = 0; i < hotkeys.Count(); ++i) {
         const HotkeyRecord& hotkey = hotkeys.At(i);
         std::wstring number = std::to_wstring(i + 1);
-        std::wstring keys = Keys(hotkey);
+        const std::wstring& keys = starts[i];
         text += std::wstring(digits - number.size(), L' ') + number + L"  " +
                 (hotkey.enabled ? L"on " : L"off") + L"  " + keys +
                 std::wstring(keysWidth - keys.size(), L' ') + L"  " + Title(hotkey);
@@ -425,7 +459,8 @@ int Import(const std::wstring& path, bool merge) {
                 bool limited = candidateRule != nullptr;
                 for (UINT h = 0; h < hotkeys.Count() && clash < 0; ++h) {
                     const ActionRecord* rule = ProgramRule(actions, h);
-                    if (SameCombination(hotkeys.At(h), candidate) &&
+                    if ((SameCombination(hotkeys.At(h), candidate) ||
+                         SameAbbreviation(actions, h, fileActions, i)) &&
                         RulesClash(rule, candidateRule)) {
                         clash = static_cast<int>(h);
                         limited = limited || rule;
@@ -433,8 +468,15 @@ int Import(const std::wstring& path, bool merge) {
                 }
                 if (clash >= 0) {
                     // Where programs decide, the message names the hotkey it meets.
+                    const bool sameKeys =
+                        SameCombination(hotkeys.At(static_cast<UINT>(clash)), candidate);
+                    const int record = FindAbbreviation(fileActions, i);
                     PrintOut(L"Skipped " + Named(i, candidate) + L": the list already has " +
-                             Keys(candidate) +
+                             (sameKeys || record < 0
+                                  ? Keys(candidate)
+                                  : L"the abbreviation " +
+                                        FieldText(fileActions.At(static_cast<UINT>(record)).target,
+                                                  ACTION_PATH_CHARS)) +
                              (limited ? L" for a program both work in, in " +
                                             Named(static_cast<UINT>(clash),
                                                   hotkeys.At(static_cast<UINT>(clash)))

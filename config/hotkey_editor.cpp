@@ -5,6 +5,7 @@
 
 #include <strsafe.h>
 
+#include "abbreviation_row.h"
 #include "catalogue.h"
 #include "dialog_metrics.h"
 #include "editing_model.h"
@@ -39,6 +40,7 @@ void OnEditorInit(HWND editor) {
     PickedKey = 0;
     const int selected = ModifyMode ? SelectedHotkeyOf(MainDialogOf(editor)) : -1;
     InitProgramsRow(editor, selected);
+    InitAbbreviationRow(editor, selected);
     if (selected < 0 || static_cast<UINT>(selected) >= g_hotkeyList.Count())
         return;
     const HotkeyRecord& hotkey = HotkeyAt(static_cast<UINT>(selected));
@@ -69,7 +71,8 @@ void OnInsert(HWND editor) {
         ShowEditorError(editor, L"Please specify a title");
         return;
     }
-    if (PickedModifiers == 0 && PickedKey == 0) {
+    // A combination, an abbreviation, or both.
+    if (PickedModifiers == 0 && PickedKey == 0 && !HasAbbreviation(editor)) {
         ShowEditorError(editor, L"Please select a Hot Key combination");
         return;
     }
@@ -80,11 +83,15 @@ void OnInsert(HWND editor) {
     ActionRecord rule;
     const bool limited = ReadProgramsRow(editor, &rule);
     const int clash =
-        ClashingHotkey(PickedModifiers, PickedKey, limited ? &rule : nullptr, selected);
+        PickedKey == 0 && PickedModifiers == 0
+            ? -1
+            : ClashingHotkey(PickedModifiers, PickedKey, limited ? &rule : nullptr, selected);
     if (clash >= 0) {
         SayClash(editor, clash, limited ? &rule : nullptr);
         return;
     }
+    if (!CheckAbbreviationRow(editor, limited ? &rule : nullptr, selected))
+        return;
     if (ModifyMode) {
         if (selected >= 0 && static_cast<UINT>(selected) < g_hotkeyList.Count()) {
             HotkeyRecord& hotkey = HotkeyAt(static_cast<UINT>(selected));
@@ -93,6 +100,7 @@ void OnInsert(HWND editor) {
             ReadText(editor, IDC_TITLE_EDIT, hotkey.title, HOTKEY_TEXT_CHARS);
             ReadText(editor, IDC_DESCRIPTION_EDIT, hotkey.description, HOTKEY_TEXT_CHARS);
             StoreProgramsRow(editor, static_cast<UINT>(selected));
+            StoreAbbreviationRow(editor, static_cast<UINT>(selected));
         }
         ModifyMode = false;
     } else {
@@ -105,6 +113,7 @@ void OnInsert(HWND editor) {
         hotkey.runSequentially = 0;
         AddHotkey(hotkey);
         StoreProgramsRow(editor, g_hotkeyList.Count() - 1);
+        StoreAbbreviationRow(editor, g_hotkeyList.Count() - 1);
     }
     EndDialog(editor, EditorAccepted);
 }
@@ -164,9 +173,18 @@ void OnMakeHotkey(HWND picker) {
 }
 
 // Tab follows the lines of the form, then the buttons.
-const int EDITOR_ORDER[] = {IDC_TITLE_EDIT,       IDC_DESCRIPTION_EDIT, IDC_COMBINATION_EDIT,
-                            IDC_PICK_HOTKEY,      IDC_PROGRAMS_MODE,    IDC_PROGRAMS_EDIT,
-                            IDC_RUNNING_PROGRAMS, IDC_INSERT,           IDCANCEL};
+const int EDITOR_ORDER[] = {IDC_TITLE_EDIT,
+                            IDC_DESCRIPTION_EDIT,
+                            IDC_COMBINATION_EDIT,
+                            IDC_PICK_HOTKEY,
+                            IDC_PROGRAMS_MODE,
+                            IDC_PROGRAMS_EDIT,
+                            IDC_RUNNING_PROGRAMS,
+                            IDC_ABBREVIATION_EDIT,
+                            IDC_ABBREVIATION_AT_ONCE,
+                            IDC_ABBREVIATION_MATCH_CASE,
+                            IDC_INSERT,
+                            IDCANCEL};
 const int PICKER_ORDER[] = {IDC_MODIFIER1_LIST, IDC_MODIFIER2_LIST, IDC_MODIFIER3_LIST,
                             IDC_KEY_LIST,       IDC_MAKE_HOTKEY,    IDCANCEL};
 

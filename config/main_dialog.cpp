@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "abbreviation.h"
 #include "catalogue.h"
 #include "program_rules.h"
 #include "dialog_metrics.h"
@@ -106,8 +107,8 @@ void FillHotkeyList(HWND dialog, int select) {
         const int row = static_cast<int>(i);
         InsertRow(list, row, L"", hotkey.enabled ? STATE_ENABLED_IMAGE : STATE_DISABLED_IMAGE);
         SetCellText(list, row, 1, hotkey.title);
-        wchar_t combination[HOTKEY_TEXT_BUFFER_CHARS];
-        FormatHotkeyText(hotkey.modifiers, hotkey.virtualKey, combination, ARRAYSIZE(combination));
+        wchar_t combination[HOTKEY_TEXT_BUFFER_CHARS + ABBREVIATION_MAX_CHARS + 2];
+        FormatHotkeyStart(hotkey, g_actionList, i, combination, ARRAYSIZE(combination));
         SetCellText(list, row, 2, combination);
         SetCellText(list, row, 3, hotkey.description);
         const int rule = FindProgramRule(g_actionList, i);

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <strsafe.h>
 
+#include "abbreviation.h"
 #include "catalogue.h"
 #include "dialog_metrics.h"
 #include "library.h"
@@ -115,8 +116,9 @@ bool Works(const Sheet& sheet, UINT i, bool* limited) {
     if (rule >= 0 && !RuleAdmitsProgram(sheet.actions.At(static_cast<UINT>(rule)), sheet.program))
         return false;
     // An unlimited one steps aside where a limited one with its keys works,
-    // and a limited one where an earlier limited one with its keys does.
-    const UINT before = rule >= 0 ? i : sheet.hotkeys.Count();
+    // and a limited one where an earlier limited one with its keys does; one
+    // started by its abbreviation alone has no keys to share.
+    const UINT before = hotkey.virtualKey == 0 ? 0 : rule >= 0 ? i : sheet.hotkeys.Count();
     for (UINT j = 0; j < before; ++j) {
         const HotkeyRecord& other = sheet.hotkeys.At(j);
         const int otherRule = FindProgramRule(sheet.actions, j);
@@ -131,14 +133,15 @@ bool Works(const Sheet& sheet, UINT i, bool* limited) {
 
 void AddRow(Sheet& sheet, UINT i, int group, int* row) {
     const HotkeyRecord& hotkey = sheet.hotkeys.At(i);
-    wchar_t keys[HOTKEY_TEXT_BUFFER_CHARS];
-    FormatHotkeyText(hotkey.modifiers, hotkey.virtualKey, keys, ARRAYSIZE(keys));
+    wchar_t keys[HOTKEY_TEXT_BUFFER_CHARS + ABBREVIATION_MAX_CHARS + 2];
+    FormatHotkeyStart(hotkey, sheet.actions, i, keys, ARRAYSIZE(keys));
     wchar_t title[HOTKEY_TEXT_CHARS + 1];
     CopyBoundedText(title, ARRAYSIZE(title), hotkey.title);
     wchar_t does[DOES_CHARS] = {};
     for (UINT a = 0; a < sheet.actions.Count(); ++a) {
         const ActionRecord& action = sheet.actions.At(a);
-        if (action.owner != i || action.kind == ACTION_PROGRAMS)
+        if (action.owner != i || action.kind == ACTION_PROGRAMS ||
+            action.kind == ACTION_ABBREVIATION)
             continue;
         wchar_t one[ACTION_PATH_CHARS + 16];
         DescribeAction(action, one, ARRAYSIZE(one));

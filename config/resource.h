@@ -44,6 +44,10 @@
 #define IDC_PROGRAMS_MODE 1009
 #define IDC_PROGRAMS_EDIT 1010
 #define IDC_RUNNING_PROGRAMS 1011
+// Its abbreviation row, below the programs row.
+#define IDC_ABBREVIATION_EDIT 1012
+#define IDC_ABBREVIATION_AT_ONCE 1013
+#define IDC_ABBREVIATION_MATCH_CASE 1014
 
 // Combination picker "Make a Hotkey"
 #define IDD_HOTKEY_PICKER 131

@@ -1100,3 +1100,52 @@ TEST_F(Tool, MouseTriggersTravelAndListAndPauseAndResumeReachTheAgent) {
     EXPECT_EQ(0u, resumed.exitCode) << resumed.Err().c_str();
     EXPECT_TRUE(CombinationIsTaken(CTRL_ALT, VK_F9));
 }
+
+TEST_F(Tool, AbbreviationsTravelListAndClashLikeCombinations) {
+    WriteBytes(File(L"abbreviations.json"),
+               "{\"pendrix\": 1, \"hotkeys\": ["
+               "{\"title\": \"Signature\", \"abbreviation\": \";sig\", \"actions\": "
+               "[{\"type\": \"Kind regards\"}]},"
+               "{\"title\": \"Mail\", \"keys\": \"Ctrl + Shift + S\", \"abbreviation\": \"@@\", "
+               "\"expand\": \"at once\", \"matchCase\": true, \"actions\": "
+               "[{\"type\": \"ann@example.org\"}]},"
+               "{\"title\": \"Again\", \"abbreviation\": \";SIG\", \"actions\": []}]}\n");
+    ToolRun imported = Pendrix(L"import " + Quoted(L"abbreviations.json"));
+    EXPECT_EQ(1u, imported.exitCode) << "the third is stored off";
+    EXPECT_NE(std::wstring::npos,
+              imported.Err().find(L"it has the same abbreviation as hotkey 1, so it is stored "
+                                  L"disabled"))
+        << imported.Err().c_str();
+    const std::vector<HotkeyRecord> stored = StoredHotkeys();
+    ASSERT_EQ(3u, stored.size());
+    EXPECT_EQ(0u, stored[0].virtualKey) << "no keys";
+    EXPECT_EQ(0u, stored[0].modifiers);
+    EXPECT_EQ(1, stored[0].enabled);
+    EXPECT_EQ(0, stored[2].enabled);
+    ToolRun list = Pendrix(L"list");
+    EXPECT_NE(std::wstring::npos, list.Out().find(L"on   ;sig  ")) << list.Out().c_str();
+    EXPECT_NE(std::wstring::npos, list.Out().find(L"Ctrl + Shift + S, @@"));
+    EXPECT_NE(std::wstring::npos, list.Out().find(L"abbreviation @@  (at once)  (match case)"));
+    ToolRun exported = Pendrix(L"export -");
+    EXPECT_NE(std::string::npos, exported.out.find("\"abbreviation\": \";sig\""));
+    EXPECT_NE(std::string::npos, exported.out.find("\"expand\": \"at once\""));
+    EXPECT_NE(std::string::npos, exported.out.find("\"matchCase\": true"));
+    ExpectRoundTrip();
+
+    // A merge skips a hotkey whose abbreviation the list has; a malformed
+    // one is refused with its place.
+    WriteBytes(File(L"more.json"), "{\"pendrix\": 1, \"hotkeys\": [{\"title\": \"Twin\", "
+                                   "\"abbreviation\": \";Sig\", \"actions\": []}]}\n");
+    ToolRun merged = Pendrix(L"import --merge " + Quoted(L"more.json"));
+    EXPECT_NE(std::wstring::npos, merged.Out().find(L"the list already has the abbreviation ;Sig"))
+        << merged.Out().c_str();
+    EXPECT_EQ(3u, StoredHotkeys().size());
+    for (const char* bad : {"\"x\"", "\"a b\""}) {
+        WriteBytes(File(L"bad.json"), std::string("{\"pendrix\": 1, \"hotkeys\": [{"
+                                                  "\"abbreviation\": ") +
+                                          bad + ", \"actions\": []}]}\n");
+        ToolRun refused = Pendrix(L"import " + Quoted(L"bad.json"));
+        EXPECT_EQ(1u, refused.exitCode) << bad;
+        EXPECT_NE(std::wstring::npos, refused.Err().find(L"2 to 31 characters without blanks"));
+    }
+}

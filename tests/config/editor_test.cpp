@@ -517,7 +517,8 @@ TEST_F(Editors, TabGoesInReadingOrderAndEnterAndEscDoWhatTheirButtonsSay) {
     const size_t hotkeysBefore = SubkeyNames(StorePath(L"HEADER")).size();
     HWND editor = OpenHotkeyEditor(1017);
     ASSERT_NE(nullptr, editor);
-    EXPECT_EQ((std::vector<int>{1005, 1006, 1007, 1004, 1009, 1010, 1011, 1008, IDCANCEL}),
+    EXPECT_EQ((std::vector<int>{1005, 1006, 1007, 1004, 1009, 1010, 1011, 1012, 1013, 1014, 1008,
+                                IDCANCEL}),
               TabCycle(editor, thread));
     TapKeys({VK_ESCAPE});
     EXPECT_TRUE(Closed(editor));
@@ -737,4 +738,49 @@ TEST_F(Editors, AHotkeyForChosenProgramsSharesItsKeysOnlyWhereNoProgramHasBoth) 
     Click(editor, 1008);
     ASSERT_TRUE(Closed(editor));
     EXPECT_TRUE(WaitFor([&] { return StoredActions(2).empty(); }));
+}
+
+TEST_F(Editors, AnAbbreviationStartsAHotkeyWithOrWithoutACombinationAndClashesWhereBothWork) {
+    Open();
+    HWND editor = OpenHotkeyEditor(1017);
+    ASSERT_NE(nullptr, editor);
+    SetText(editor, 1005, L"Signature");
+    SetText(editor, 1012, L"x");
+    Click(editor, 1008);
+    ExpectError(editor, L"An abbreviation has 2 to 31 characters and no blanks");
+    SetText(editor, 1012, L";sig");
+    Click(editor, 1013);
+    Click(editor, 1008); // no combination: the abbreviation starts it
+    ASSERT_TRUE(Closed(editor));
+    std::vector<HotkeyRecord> stored;
+    ASSERT_TRUE(WaitFor([&] { return (stored = StoredHotkeys()).size() == 7; }));
+    EXPECT_EQ(0u, stored[6].virtualKey);
+    EXPECT_EQ(0u, stored[6].modifiers);
+    const std::vector<ActionRecord> actions = StoredActions(6);
+    ASSERT_EQ(1u, actions.size());
+    EXPECT_EQ(4u, actions[0].kind);
+    EXPECT_STREQ(L";sig", actions[0].target);
+    EXPECT_EQ(1u, actions[0].commandCode) << "expand at once";
+    const std::vector<ListRow> rows = ReadList(HotkeyView(), 3);
+    ASSERT_EQ(7u, rows.size());
+    EXPECT_EQ(L";sig", rows[6].cells[2]) << "the list shows the abbreviation";
+
+    // The same text on another hotkey for every program is a clash; with a
+    // combination too, the list shows both.
+    editor = OpenHotkeyEditor(1017);
+    ASSERT_NE(nullptr, editor);
+    SetText(editor, 1005, L"Twin");
+    SetText(editor, 1012, L";SIG");
+    Click(editor, 1008);
+    ExpectError(editor, L"\"Signature\" has the abbreviation ;SIG in a program where both would "
+                        L"work.");
+    SetText(editor, 1012, L"@@");
+    HWND picker = OpenPicker(editor);
+    ASSERT_NE(nullptr, picker);
+    Make(picker, 2, 3, 0, 'S');
+    ASSERT_TRUE(Closed(picker));
+    Click(editor, 1008);
+    ASSERT_TRUE(Closed(editor));
+    ASSERT_TRUE(WaitFor([&] { return StoredHotkeys().size() == 8; }));
+    EXPECT_EQ(L"Ctrl + Shift + S, @@", ReadList(HotkeyView(), 3)[7].cells[2]);
 }
