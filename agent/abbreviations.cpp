@@ -152,7 +152,7 @@ void ForgetTyping() {
     g_startsWord = true;
 }
 
-void NoteTypedKey(UINT virtualKey, UINT scanCode, UINT keyState, HKL layout) {
+void NoteTypedKey(UINT virtualKey, UINT scanCode, UINT keyState) {
     // A combination, a move of the caret or Esc: what follows is no longer
     // the word that was being typed.
     if (keyState & (TYPED_CONTROL | TYPED_ALT | TYPED_WIN)) {
@@ -188,6 +188,7 @@ void NoteTypedKey(UINT virtualKey, UINT scanCode, UINT keyState, HKL layout) {
         ForgetTyping();
         return;
     }
+    const HKL layout = GetKeyboardLayout(GetWindowThreadProcessId(focus, nullptr));
     const wchar_t c = CharacterOf(virtualKey, scanCode, keyState, layout);
     if (!c)
         return;

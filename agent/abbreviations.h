@@ -9,10 +9,10 @@
 // is wanted then). Read again at each load and change of registrations.
 bool AnyAbbreviation();
 
-// A key the hook saw go down: its virtual key and scan code, and the state
-// of Shift, Caps Lock and AltGr at that moment (AbbreviationKeyState), with
-// the keyboard layout of the window in front. On the agent's thread.
-void NoteTypedKey(UINT virtualKey, UINT scanCode, UINT keyState, HKL layout);
+// A key the hook saw go down: its virtual key and scan code, and the TYPED_
+// flags of the keys held with it; read with the keyboard layout of the
+// window in front. On the agent's thread.
+void NoteTypedKey(UINT virtualKey, UINT scanCode, UINT keyState);
 const UINT TYPED_SHIFT = 0x1;
 const UINT TYPED_CAPS_LOCK = 0x2;
 const UINT TYPED_CONTROL = 0x4;

@@ -37,7 +37,7 @@ const UINT AgentHooksMessage = WM_APP + 0x108;
 const LRESULT AGENT_HAS_MOUSE_HOOK = 1;
 const LRESULT AGENT_HAS_KEYBOARD_HOOK = 2;
 // From the keyboard hook: a key went down (wParam: its virtual key, its scan
-// code << 16 and TYPED_ flags << 32; lParam: the keyboard layout in front).
+// code << 16 and TYPED_ flags << 32).
 const UINT AgentTypedKeyMessage = WM_APP + 0x109;
 // From the mouse hook: a click; what was typed before it is forgotten.
 const UINT AgentForgetTypingMessage = WM_APP + 0x10A;

@@ -241,8 +241,7 @@ LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
                (KeyboardHookInstalled() ? AGENT_HAS_KEYBOARD_HOOK : 0);
     case AgentTypedKeyMessage:
         NoteTypedKey(static_cast<UINT>(wParam & 0xFFFF), static_cast<UINT>((wParam >> 16) & 0xFFFF),
-                     static_cast<UINT>(static_cast<ULONGLONG>(wParam) >> 32),
-                     reinterpret_cast<HKL>(lParam));
+                     static_cast<UINT>(static_cast<ULONGLONG>(wParam) >> 32));
         return 0;
     case AgentForgetTypingMessage:
         ForgetTyping();

@@ -44,6 +44,7 @@ volatile LONG g_keyboardHooked = 0;
 MouseTable* g_table = nullptr;
 bool g_swallowedUp[3] = {}; // a button whose down was taken: its up is too
 DWORD g_lastCalled = 0;
+DWORD g_lastKeyCalled = 0;
 DWORD g_pointerProcess = 0;
 wchar_t g_pointerProgram[2 * MAX_PATH] = {};
 
@@ -110,28 +111,43 @@ LRESULT CALLBACK MouseProc(int code, WPARAM message, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, message, lParam);
 }
 
-UINT KeyStateNow() {
-    return (Down(VK_SHIFT) ? TYPED_SHIFT : 0) |
-           ((GetKeyState(VK_CAPITAL) & 1) ? TYPED_CAPS_LOCK : 0) |
-           (Down(VK_CONTROL) ? TYPED_CONTROL : 0) | (Down(VK_MENU) ? TYPED_ALT : 0) |
-           (Down(VK_LWIN) || Down(VK_RWIN) ? TYPED_WIN : 0);
+// Shift, Caps Lock, Ctrl, Alt and Win as the keyboard hook follows them
+// from the keys it sees, asking the system nothing: its work stays small.
+UINT g_keyState = 0;
+
+UINT KeyFlag(DWORD key) {
+    switch (key) {
+    case VK_SHIFT:
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+        return TYPED_SHIFT;
+    case VK_CONTROL:
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+        return TYPED_CONTROL;
+    case VK_MENU:
+    case VK_LMENU:
+    case VK_RMENU:
+        return TYPED_ALT;
+    case VK_LWIN:
+    case VK_RWIN:
+        return TYPED_WIN;
+    default:
+        return 0;
+    }
 }
 
-// Each key that goes down is handed to the agent's thread, which reads and
-// matches it; the agent's own typing is not the user's.
+// Where the keyboard stands when the hook is installed.
+void ReadKeyState() {
+    g_keyState = (Down(VK_SHIFT) ? TYPED_SHIFT : 0) |
+                 ((GetKeyState(VK_CAPITAL) & 1) ? TYPED_CAPS_LOCK : 0) |
+                 (Down(VK_CONTROL) ? TYPED_CONTROL : 0) | (Down(VK_MENU) ? TYPED_ALT : 0) |
+                 (Down(VK_LWIN) || Down(VK_RWIN) ? TYPED_WIN : 0);
+}
+
 LRESULT CALLBACK KeyboardProc(int code, WPARAM message, LPARAM lParam) {
-    if (code == HC_ACTION && (message == WM_KEYDOWN || message == WM_SYSKEYDOWN)) {
-        const KBDLLHOOKSTRUCT& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        if (!((key.flags & LLKHF_INJECTED) && key.dwExtraInfo == AGENT_INPUT_MARK)) {
-            HWND front = GetForegroundWindow();
-            const HKL layout =
-                GetKeyboardLayout(front ? GetWindowThreadProcessId(front, nullptr) : 0);
-            const WPARAM typed = (key.vkCode & 0xFFFF) | ((key.scanCode & 0xFFFF) << 16) |
-                                 (static_cast<WPARAM>(KeyStateNow()) << 32);
-            PostMessageW(g_agent.window, AgentTypedKeyMessage, typed,
-                         reinterpret_cast<LPARAM>(layout));
-        }
-    }
+    if (code == HC_ACTION)
+        PassKeyDown(message, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam));
     return CallNextHookEx(nullptr, code, message, lParam);
 }
 
@@ -142,6 +158,7 @@ void Hook() {
 // The keyboard's hook exists only while some abbreviation works.
 void HookKeyboard(bool wanted) {
     if (wanted && !g_keyboardHook) {
+        ReadKeyState();
         g_keyboardHook =
             SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardProc, GetModuleHandleW(nullptr), 0);
     } else if (!wanted && g_keyboardHook) {
@@ -152,13 +169,20 @@ void HookKeyboard(bool wanted) {
 }
 
 // Windows removes a hook that answers too slowly, and says nothing: the
-// pointer moved and the hook heard nothing of it, so it is installed again.
+// pointer moved, or a key went down, and the hook heard nothing of it, so it
+// is installed again.
 void CheckStillHooked(POINT* last, DWORD* lastCheck) {
     POINT now = {};
     GetCursorPos(&now);
     const DWORD tick = GetTickCount();
-    if ((now.x != last->x || now.y != last->y) &&
-        static_cast<LONG>(g_lastCalled - *lastCheck) < 0) {
+    LASTINPUTINFO input = {sizeof input, 0};
+    GetLastInputInfo(&input);
+    const bool keysUnheard = g_keyboardHook && static_cast<LONG>(input.dwTime - *lastCheck) > 0 &&
+                             static_cast<LONG>(g_lastKeyCalled - *lastCheck) < 0 &&
+                             static_cast<LONG>(g_lastCalled - *lastCheck) < 0;
+    if (((now.x != last->x || now.y != last->y) &&
+         static_cast<LONG>(g_lastCalled - *lastCheck) < 0) ||
+        keysUnheard) {
         if (g_hook)
             UnhookWindowsHookEx(g_hook);
         Hook();
@@ -279,6 +303,20 @@ bool StartHookThread() {
 }
 
 } // namespace
+
+void PassKeyDown(WPARAM message, const KBDLLHOOKSTRUCT& key) {
+    g_lastKeyCalled = GetTickCount();
+    const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+    if (const UINT flag = KeyFlag(key.vkCode))
+        g_keyState = down ? g_keyState | flag : g_keyState & ~flag;
+    else if (key.vkCode == VK_CAPITAL && down)
+        g_keyState ^= TYPED_CAPS_LOCK;
+    if (!down || ((key.flags & LLKHF_INJECTED) && key.dwExtraInfo == AGENT_INPUT_MARK))
+        return;
+    const WPARAM typed = (key.vkCode & 0xFFFF) | ((key.scanCode & 0xFFFF) << 16) |
+                         (static_cast<WPARAM>(g_keyState) << 32);
+    PostMessageW(g_agent.window, AgentTypedKeyMessage, typed, 0);
+}
 
 bool DecideMouseEvent(WPARAM message, const MSLLHOOKSTRUCT& event) {
     g_lastCalled = GetTickCount();

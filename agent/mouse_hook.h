@@ -18,3 +18,6 @@ bool KeyboardHookInstalled();
 // hotkey takes it (it was posted to the agent's window) and the event is
 // swallowed. For the benchmark, which times it.
 bool DecideMouseEvent(WPARAM message, const MSLLHOOKSTRUCT& event);
+// The keyboard hook's work on one key: a key that goes down, and is not the
+// agent's own, is handed to the agent's thread. For the benchmark too.
+void PassKeyDown(WPARAM message, const KBDLLHOOKSTRUCT& key);

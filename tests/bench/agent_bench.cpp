@@ -12,6 +12,7 @@
 #include <stdlib.h>
 
 #include "mouse_bench.h"
+#include "typing_bench.h"
 #include "record_array.h"
 #include "store.h"
 
@@ -415,6 +416,12 @@ bool StartDoNothingHook() {
     return g_doNothing.Start(self, L"hook");
 }
 
+bool StartDoNothingKeyboardHook() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return g_doNothing.Start(self, L"keyhook");
+}
+
 void StopDoNothingHook() {
     HWND window = FindWindowExW(HWND_MESSAGE, nullptr, L"STATIC", L"PendrixDoNothingHook");
     if (window)
@@ -430,6 +437,8 @@ void StopDoNothingHook() {
 int wmain(int argc, wchar_t** argv) {
     if (argc > 1 && lstrcmpW(argv[1], L"hook") == 0)
         return RunDoNothingHook();
+    if (argc > 1 && lstrcmpW(argv[1], L"keyhook") == 0)
+        return RunDoNothingKeyboardHook();
     wchar_t bin[MAX_PATH];
     GetModuleFileNameW(nullptr, bin, MAX_PATH);
     PathRemoveFileSpecW(bin);
@@ -554,6 +563,16 @@ int wmain(int argc, wchar_t** argv) {
     }
     const MouseFigures mouse =
         MeasureMouseHook(StartMouseAgent, StopMouseAgent, StartDoNothingHook, StopDoNothingHook);
+    // 500 abbreviations: the keyboard hook's time, a key's delay, an expansion's.
+    WriteAbbreviationStore();
+    double typingCpu = -1, typingReferenceCpu = 0;
+    if (StartMouseAgent()) {
+        IdleCpu(g_mouseAgent.info.hProcess, 30000, reference, referenceArguments, &typingCpu,
+                &typingReferenceCpu);
+        StopMouseAgent();
+    }
+    const TypingFigures abbreviations = MeasureAbbreviations(
+        StartMouseAgent, StopMouseAgent, StartDoNothingKeyboardHook, StopDoNothingHook);
     SHDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH);
     DeleteFileW(g_log);
 
@@ -606,6 +625,22 @@ int wmain(int argc, wchar_t** argv) {
            mouseCpu, mouseReferenceCpu);
     Goal("the agent's idle CPU with the hook beyond the platform's", mouseCpu - mouseReferenceCpu,
          10, "ms");
+    printf("abbreviations, with 500 of them:\n");
+    printf("  in the keyboard hook procedure (us): median %.2f\n", abbreviations.hookMedianUs);
+    Goal("in the keyboard hook procedure, 99th percentile (us)", abbreviations.hookP99Us, 20, "us");
+    printf("  read and matched on the agent's thread (us): median %.2f, 99th percentile %.2f\n",
+           abbreviations.matchMedianUs, abbreviations.matchP99Us);
+    printf(
+        "  a key to its character (ms): no hook %.3f, a do-nothing hook %.3f, the agent's %.3f\n",
+        abbreviations.noHook, abbreviations.doNothingHook, abbreviations.agentHook);
+    Goal("a key with the agent's hook, against a do-nothing hook",
+         abbreviations.agentHook / abbreviations.doNothingHook, 1.10, "x");
+    printf("  the ending character to the last of 100 typed (ms): %.2f\n",
+           abbreviations.expansionMs);
+    printf("  CPU over 30 idle seconds: the agent %.1f ms, the minimal tray program %.1f ms\n",
+           typingCpu, typingReferenceCpu);
+    Goal("the agent's idle CPU watching typing beyond the platform's",
+         typingCpu - typingReferenceCpu, 10, "ms");
     printf(g_missed ? "%d goal(s) MISSED\n" : "every goal met\n", g_missed);
     return g_missed ? 3 : 0;
 }
