@@ -94,8 +94,11 @@ struct AgentState {
     // Combinations that ran once and are still held: their repeats run nothing.
     HeldPress held[MAX_HELD_PRESSES] = {};
     UINT heldCount = 0;
-    DWORD repeatDelayMs = 400; // the keyboard's delay before it repeats, less a margin
-    DWORD repeatGapMs = 100;   // the longest a held key reads as up between repeats
+    // Read at each load (zero before the first, so the state stays out of
+    // the program file): the keyboard's delay before it repeats, less a
+    // margin, and the longest a held key reads as up between repeats.
+    DWORD repeatDelayMs = 0;
+    DWORD repeatGapMs = 0;
     RecordArray<HotkeyRecord> hotkeys;
     RecordArray<ActionRecord> actions;
     RecordArray<HotkeyState> states; // one per hotkey, built at each load
