@@ -11,6 +11,7 @@ namespace {
 const UINT KEPT_CHARS = ABBREVIATION_MAX_CHARS + 1;
 wchar_t g_typed[KEPT_CHARS];
 UINT g_length = 0;
+UINT g_kept = 0;          // the longest abbreviation that works now, and one more
 bool g_startsWord = true; // nothing was dropped from the front since the last start
 HWND g_focus = nullptr;
 
@@ -125,10 +126,12 @@ UINT AbbreviationLength(UINT hotkey) {
 }
 
 void Append(wchar_t c) {
-    if (g_length == KEPT_CHARS) {
-        for (UINT i = 1; i < KEPT_CHARS; ++i)
+    if (g_kept == 0)
+        return;
+    if (g_length >= g_kept) {
+        for (UINT i = 1; i < g_length; ++i)
             g_typed[i - 1] = g_typed[i];
-        --g_length;
+        g_typed[--g_length] = 0;
         g_startsWord = false;
     }
     g_typed[g_length++] = c;
@@ -136,14 +139,23 @@ void Append(wchar_t c) {
 
 } // namespace
 
-bool AnyAbbreviation() {
+bool ReadAbbreviations() {
+    UINT longest = 0;
     for (UINT a = 0; a < g_agent.actions.Count(); ++a) {
         const ActionRecord& action = g_agent.actions.At(a);
-        if (action.kind == ACTION_ABBREVIATION && action.owner < g_agent.states.Count() &&
-            g_agent.states.At(action.owner).wanted)
-            return true;
+        if (action.kind != ACTION_ABBREVIATION || action.owner >= g_agent.states.Count() ||
+            !g_agent.states.At(action.owner).wanted)
+            continue;
+        UINT length = 0;
+        while (length < ABBREVIATION_MAX_CHARS && action.target[length])
+            ++length;
+        longest = length > longest ? length : longest;
     }
-    return false;
+    // No more is kept than the longest abbreviation and the character before it.
+    g_kept = longest ? longest + 1 : 0;
+    if (g_length > g_kept)
+        ForgetTyping();
+    return longest > 0;
 }
 
 void ForgetTyping() {

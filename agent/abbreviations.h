@@ -6,8 +6,9 @@
 #include <windows.h>
 
 // Whether some hotkey that works now has an abbreviation (the keyboard hook
-// is wanted then). Read again at each load and change of registrations.
-bool AnyAbbreviation();
+// is wanted then), and how much typing is kept: read again at each load and
+// change of registrations.
+bool ReadAbbreviations();
 
 // A key the hook saw go down: its virtual key and scan code, and the TYPED_
 // flags of the keys held with it; read with the keyboard layout of the

@@ -236,7 +236,7 @@ MouseTable* MakeTable() {
             rules += g_agent.states.At(i).rule >= 0 ? 1 : 0;
         }
     }
-    const bool watchTyping = AnyAbbreviation();
+    const bool watchTyping = ReadAbbreviations();
     if (count == 0 && !watchTyping)
         return nullptr;
     const SIZE_T entriesAt = (sizeof(MouseTable) + 7) & ~static_cast<SIZE_T>(7);
