@@ -11,6 +11,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "bench_util.h"
 #include "mouse_bench.h"
 #include "typing_bench.h"
 #include "record_array.h"
@@ -115,11 +116,6 @@ void PressCtrlAlt(WORD key) {
         inputs[5 - i].ki.dwFlags = KEYEVENTF_KEYUP;
     }
     SendInput(6, inputs, sizeof(INPUT));
-}
-
-int CompareDoubles(const void* a, const void* b) {
-    double x = *static_cast<const double*>(a), y = *static_cast<const double*>(b);
-    return x < y ? -1 : x > y;
 }
 
 // Median milliseconds from SendInput to the launched program's first line.
@@ -436,9 +432,9 @@ void StopDoNothingHook() {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc > 1 && lstrcmpW(argv[1], L"hook") == 0)
-        return RunDoNothingHook();
+        return RunDoNothingHook(WH_MOUSE_LL);
     if (argc > 1 && lstrcmpW(argv[1], L"keyhook") == 0)
-        return RunDoNothingKeyboardHook();
+        return RunDoNothingHook(WH_KEYBOARD_LL);
     wchar_t bin[MAX_PATH];
     GetModuleFileNameW(nullptr, bin, MAX_PATH);
     PathRemoveFileSpecW(bin);

@@ -10,6 +10,7 @@
 #include <stdlib.h>
 
 #include "agent_state.h"
+#include "bench_util.h"
 #include "hotkey_runner.h"
 #include "mouse_hook.h"
 #include "store.h"
@@ -20,17 +21,6 @@ namespace {
 const UINT MOUSE_HOTKEYS = 100;
 const int DECISIONS = 10000;
 const int NOTCHES = 101;
-
-int CompareDoubles(const void* a, const void* b) {
-    const double x = *static_cast<const double*>(a), y = *static_cast<const double*>(b);
-    return x < y ? -1 : x > y;
-}
-
-double Milliseconds(LONGLONG ticks) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return ticks * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 // 100 hotkeys on the seven triggers with every set of modifiers, a quarter
 // of them limited to a program; the bare side buttons for a program that is
@@ -174,10 +164,10 @@ LRESULT CALLBACK DoNothing(int code, WPARAM wParam, LPARAM lParam) {
 
 } // namespace
 
-int RunDoNothingHook() {
+int RunDoNothingHook(int hookType) {
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-    HHOOK hook = SetWindowsHookExW(WH_MOUSE_LL, DoNothing, GetModuleHandleW(nullptr), 0);
+    HHOOK hook = SetWindowsHookExW(hookType, DoNothing, GetModuleHandleW(nullptr), 0);
     // Ready once its window is there; it ends when the window is closed.
     HWND window = CreateWindowExW(0, L"STATIC", L"PendrixDoNothingHook", 0, 0, 0, 0, 0,
                                   HWND_MESSAGE, nullptr, nullptr, nullptr);

@@ -17,6 +17,7 @@ void WriteMouseStore();
 // with the agent's, which the functions start (true when it runs) and stop.
 MouseFigures MeasureMouseHook(bool (*startAgent)(), void (*stopAgent)(), bool (*startDoNothing)(),
                               void (*stopDoNothing)());
-// This program run as "hook": installs a do-nothing low-level mouse hook and
-// lives until its message-only window "PendrixDoNothingHook" is sent WM_CLOSE.
-int RunDoNothingHook();
+// This program run as "hook" or "keyhook": installs a do-nothing low-level
+// hook of that type (WH_MOUSE_LL, WH_KEYBOARD_LL) and lives until its
+// message-only window "PendrixDoNothingHook" is sent WM_CLOSE.
+int RunDoNothingHook(int hookType);

@@ -11,6 +11,7 @@
 
 #include "abbreviations.h"
 #include "agent_state.h"
+#include "bench_util.h"
 #include "hotkey_runner.h"
 #include "mouse_hook.h"
 #include "store.h"
@@ -23,23 +24,6 @@ const int KEYS = 10000;
 const int PRESSES = 101;
 const int EXPANSIONS = 11;
 const UINT EXPANSION_CHARS = 100;
-
-int CompareDoubles(const void* a, const void* b) {
-    const double x = *static_cast<const double*>(a), y = *static_cast<const double*>(b);
-    return x < y ? -1 : x > y;
-}
-
-double Milliseconds(LONGLONG ticks) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return ticks * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-LONGLONG Now() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
 
 // 500 hotkeys with abbreviations ";a0" to ";a499", a tenth of them limited
 // to a program, and "zq9", which types 100 characters.
@@ -224,10 +208,6 @@ double ExpansionTime() {
     return samples[taken / 2];
 }
 
-LRESULT CALLBACK DoNothing(int code, WPARAM wParam, LPARAM lParam) {
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 } // namespace
 
 void WriteAbbreviationStore() {
@@ -237,21 +217,6 @@ void WriteAbbreviationStore() {
     SHDeleteKeyW(HKEY_CURRENT_USER, STORE_ROOT_PATH);
     store_detail::CreateStoreRootWithVersion();
     SaveStore(hotkeys, actions);
-}
-
-int RunDoNothingKeyboardHook() {
-    MSG message;
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-    HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, DoNothing, GetModuleHandleW(nullptr), 0);
-    HWND window = CreateWindowExW(0, L"STATIC", L"PendrixDoNothingHook", 0, 0, 0, 0, 0,
-                                  HWND_MESSAGE, nullptr, nullptr, nullptr);
-    while (IsWindow(window) && GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_CLOSE)
-            break;
-        DispatchMessageW(&message);
-    }
-    UnhookWindowsHookEx(hook);
-    return 0;
 }
 
 TypingFigures MeasureAbbreviations(bool (*startAgent)(), void (*stopAgent)(),

@@ -20,6 +20,3 @@ void WriteAbbreviationStore();
 // own and with the agent's, which the functions start and stop.
 TypingFigures MeasureAbbreviations(bool (*startAgent)(), void (*stopAgent)(),
                                    bool (*startDoNothing)(), void (*stopDoNothing)());
-// This program run as "keyhook": a do-nothing low-level keyboard hook that
-// lives until its window "PendrixDoNothingHook" is sent WM_CLOSE.
-int RunDoNothingKeyboardHook();
