@@ -36,6 +36,7 @@ const UINT TableMessage = WM_APP + 1; // lParam: the new table
 HANDLE g_thread = nullptr;
 DWORD g_threadId = 0;
 HANDLE g_ready = nullptr;
+HANDLE g_applied = nullptr; // set by the hook thread once it holds a new table
 
 // The hook thread's own state.
 HHOOK g_hook = nullptr;
@@ -197,6 +198,7 @@ void CheckStillHooked(POINT* last, DWORD* lastCheck) {
 
 const UINT STILL_HOOKED_CHECK_MS = 5000;
 const SIZE_T HOOK_THREAD_STACK = 64 * 1024;
+const DWORD TABLE_WAIT_MS = 1000;
 
 DWORD WINAPI HookThread(void*) {
     MSG message;
@@ -212,6 +214,7 @@ DWORD WINAPI HookThread(void*) {
             FreeTable(g_table);
             g_table = reinterpret_cast<MouseTable*>(message.lParam);
             HookKeyboard(g_table && g_table->watchTyping);
+            SetEvent(g_applied);
         } else if (message.message == WM_TIMER && !message.hwnd) {
             CheckStillHooked(&last, &lastCheck);
         }
@@ -292,6 +295,8 @@ void StopHookThread() {
 bool StartHookThread() {
     if (!g_ready)
         g_ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!g_applied)
+        g_applied = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     // It only pumps messages and decides in a few frames: a small stack.
     g_thread = CreateThread(nullptr, HOOK_THREAD_STACK, HookThread, nullptr,
                             STACK_SIZE_PARAM_IS_A_RESERVATION, &g_threadId);
@@ -385,8 +390,9 @@ void UpdateMouseHook() {
     MouseTable* table = MakeTable();
     if (!table && g_agent.reloading) {
         // Nothing to take until the list is registered again.
-        if (g_thread)
-            PostThreadMessageW(g_threadId, TableMessage, 0, 0);
+        ResetEvent(g_applied);
+        if (g_thread && PostThreadMessageW(g_threadId, TableMessage, 0, 0))
+            WaitForSingleObject(g_applied, TABLE_WAIT_MS);
         return;
     }
     if (!table) {
@@ -397,7 +403,12 @@ void UpdateMouseHook() {
         FreeTable(table);
         return;
     }
-    if (!PostThreadMessageW(g_threadId, TableMessage, 0, reinterpret_cast<LPARAM>(table)))
+    // Taken before the clicks that follow: the hook thread only pumps
+    // messages, so the short wait for it never waits on this thread.
+    ResetEvent(g_applied);
+    if (PostThreadMessageW(g_threadId, TableMessage, 0, reinterpret_cast<LPARAM>(table)))
+        WaitForSingleObject(g_applied, TABLE_WAIT_MS);
+    else
         FreeTable(table);
 }
 

@@ -133,6 +133,15 @@ TEST_F(AgentTest, AnAbbreviationExpandsWhereItStartsAWordAndNowhereItShouldNot) 
     HWND probe = StartProbeWindow(log_, L"window", &process);
     ASSERT_NE(nullptr, probe);
     HWND probeEdit = FindWindowExW(probe, nullptr, L"EDIT", nullptr);
+    // Typed once the probe's edit has the keys.
+    ASSERT_TRUE(WaitFor([&] {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetForegroundWindow() == probe &&
+               GetGUIThreadInfo(GetWindowThreadProcessId(probe, nullptr), &info) &&
+               info.hwndFocus == probeEdit;
+    }));
+    Sleep(200);
     TypeSlowly(L"zz1 ");
     EXPECT_TRUE(WaitFor([&] { return TextOf(probeEdit) == L"probe! "; }, 5000))
         << std::string(TextOf(probeEdit).begin(), TextOf(probeEdit).end());
