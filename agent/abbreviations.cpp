@@ -16,25 +16,11 @@ bool g_startsWord = true; // nothing was dropped from the front since the last s
 HWND g_focus = nullptr;
 
 bool IsEnding(wchar_t c) {
-    switch (c) {
-    case L' ':
-    case L'\r':
-    case L'\t':
-    case L'.':
-    case L',':
-    case L';':
-    case L':':
-    case L'!':
-    case L'?':
-    case L')':
-    case L']':
-    case L'}':
-    case L'"':
-    case L'\'':
-        return true;
-    default:
-        return false;
+    for (const wchar_t* ending = L" \r\t.,;:!?)]}\"'"; *ending; ++ending) {
+        if (*ending == c)
+            return true;
     }
+    return false;
 }
 
 HWND FocusInFront() {
@@ -78,9 +64,11 @@ bool EndsWith(const wchar_t* abbreviation, UINT length, bool matchCase) {
 }
 
 // The hotkey whose abbreviation the typing ends with, where it works with the
-// program in front: one limited to it outranks one for every program.
-int MatchingHotkey(bool atOnce) {
+// program in front: one limited to it outranks one for every program. Its
+// abbreviation's length in `matched`.
+int MatchingHotkey(bool atOnce, UINT* matched) {
     int everywhere = -1;
+    UINT everywhereLength = 0;
     wchar_t program[2 * MAX_PATH];
     bool programRead = false;
     const RecordArray<ActionRecord>& actions = g_agent.actions;
@@ -98,31 +86,23 @@ int MatchingHotkey(bool atOnce) {
             !EndsWith(action.target, length, (action.commandCode & ABBREVIATION_MATCH_CASE) != 0))
             continue;
         if (state.rule < 0) {
-            if (everywhere < 0)
+            if (everywhere < 0) {
                 everywhere = static_cast<int>(action.owner);
+                everywhereLength = length;
+            }
             continue;
         }
         if (!programRead) {
             ProgramOfWindow(GetForegroundWindow(), program, ARRAYSIZE(program));
             programRead = true;
         }
-        if (RuleAdmitsProgram(actions.At(static_cast<UINT>(state.rule)), program))
+        if (RuleAdmitsProgram(actions.At(static_cast<UINT>(state.rule)), program)) {
+            *matched = length;
             return static_cast<int>(action.owner);
-    }
-    return everywhere;
-}
-
-UINT AbbreviationLength(UINT hotkey) {
-    for (UINT a = 0; a < g_agent.actions.Count(); ++a) {
-        const ActionRecord& action = g_agent.actions.At(a);
-        if (action.owner == hotkey && action.kind == ACTION_ABBREVIATION) {
-            UINT length = 0;
-            while (length < ABBREVIATION_MAX_CHARS && action.target[length])
-                ++length;
-            return length;
         }
     }
-    return 0;
+    *matched = everywhereLength;
+    return everywhere;
 }
 
 void Append(wchar_t c) {
@@ -204,18 +184,19 @@ void NoteTypedKey(UINT virtualKey, UINT scanCode, UINT keyState) {
     const wchar_t c = CharacterOf(virtualKey, scanCode, keyState, layout);
     if (!c)
         return;
+    // Ended: the abbreviation and its ending are erased, and the ending typed
+    // again; at once: the abbreviation alone.
     int hotkey = -1;
     UINT erase = 0;
     wchar_t ending = 0;
     if (IsEnding(c)) {
-        hotkey = MatchingHotkey(/*atOnce=*/false);
-        erase = hotkey >= 0 ? AbbreviationLength(static_cast<UINT>(hotkey)) + 1 : 0;
+        hotkey = MatchingHotkey(/*atOnce=*/false, &erase);
+        ++erase;
         ending = c;
     }
     Append(c);
     if (hotkey < 0) {
-        hotkey = MatchingHotkey(/*atOnce=*/true);
-        erase = hotkey >= 0 ? AbbreviationLength(static_cast<UINT>(hotkey)) : 0;
+        hotkey = MatchingHotkey(/*atOnce=*/true, &erase);
         ending = 0;
     }
     if (hotkey < 0)

@@ -123,11 +123,10 @@ HICON DimmedIcon(HICON icon) {
 void ShowPausedState() {
     NOTIFYICONDATAW& tray = g_agent.tray;
     static_assert(sizeof(L"Pendrix (paused)") <= sizeof tray.szTip, "the tip fits");
+    const HICON icon = LoadIconW(g_agent.instance, MAKEINTRESOURCEW(IDI_PENDRIX));
     if (g_agent.paused && !g_agent.pausedIcon)
-        g_agent.pausedIcon = DimmedIcon(LoadIconW(g_agent.instance, MAKEINTRESOURCEW(IDI_PENDRIX)));
-    tray.hIcon = g_agent.paused && g_agent.pausedIcon
-                     ? g_agent.pausedIcon
-                     : LoadIconW(g_agent.instance, MAKEINTRESOURCEW(IDI_PENDRIX));
+        g_agent.pausedIcon = DimmedIcon(icon);
+    tray.hIcon = g_agent.paused && g_agent.pausedIcon ? g_agent.pausedIcon : icon;
     lstrcpynW(tray.szTip, g_agent.paused ? L"Pendrix (paused)" : L"Pendrix", ARRAYSIZE(tray.szTip));
     tray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     Shell_NotifyIconW(NIM_MODIFY, &tray);
