@@ -32,6 +32,7 @@ struct MouseTable {
 };
 
 const UINT TableMessage = WM_APP + 1; // lParam: the new table
+const UINT HookAgainMessage = WM_APP + 2;
 
 HANDLE g_thread = nullptr;
 DWORD g_threadId = 0;
@@ -44,10 +45,46 @@ HHOOK g_keyboardHook = nullptr;
 volatile LONG g_keyboardHooked = 0;
 MouseTable* g_table = nullptr;
 bool g_swallowedUp[3] = {}; // a button whose down was taken: its up is too
-DWORD g_lastCalled = 0;
-DWORD g_lastKeyCalled = 0;
+volatile DWORD g_lastCalled = 0;
+volatile DWORD g_lastKeyCalled = 0;
+HWND g_pointerWindow = nullptr;
 DWORD g_pointerProcess = 0;
 wchar_t g_pointerProgram[2 * MAX_PATH] = {};
+
+// What the hook procedures hand to the agent's thread, in order. The
+// procedures only note it; the hook thread posts it once a procedure has
+// returned, because the system holds the input until the hook answers and a
+// post is a round trip to the window server on some systems (Wine's).
+struct HookPost {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+const UINT HOOK_POSTS = 64;
+HookPost g_posts[HOOK_POSTS];
+UINT g_postCount = 0;
+bool g_postsLost = false;
+
+// False when the hook thread has not caught up (it posts after every
+// procedure, so only a stalled agent fills it): the event is then passed on.
+bool PostLater(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (g_postCount == HOOK_POSTS) {
+        g_postsLost = true;
+        return false;
+    }
+    g_posts[g_postCount++] = {message, wParam, lParam};
+    return true;
+}
+
+void PostPendingPosts() {
+    for (UINT i = 0; i < g_postCount; ++i)
+        PostMessageW(g_agent.window, g_posts[i].message, g_posts[i].wParam, g_posts[i].lParam);
+    g_postCount = 0;
+    // A key that was not heard leaves the word typed so far unknown.
+    if (g_postsLost)
+        PostMessageW(g_agent.window, AgentForgetTypingMessage, 0, 0);
+    g_postsLost = false;
+}
 
 void FreeTable(MouseTable* table) {
     if (table)
@@ -71,10 +108,15 @@ UINT ModifiersHeld() {
            (Down(VK_SHIFT) ? MOD_SHIFT : 0) | (Down(VK_LWIN) || Down(VK_RWIN) ? MOD_WIN : 0);
 }
 
-// The program whose window is under the pointer, read again only when the
-// process there changed.
+// The program whose window is under the pointer. Each question about a
+// window is a round trip to the window server under Wine, so only the window
+// under the pointer is asked for again when it is the one asked last; the
+// program's name only when its process changed.
 const wchar_t* ProgramUnderPointer(POINT point) {
     HWND window = WindowFromPoint(point);
+    if (window && window == g_pointerWindow)
+        return g_pointerProgram;
+    g_pointerWindow = window;
     DWORD processId = 0;
     if (window)
         GetWindowThreadProcessId(GetAncestor(window, GA_ROOT), &processId);
@@ -169,34 +211,44 @@ void HookKeyboard(bool wanted) {
     InterlockedExchange(&g_keyboardHooked, g_keyboardHook ? 1 : 0);
 }
 
+void HookAgain() {
+    if (g_hook)
+        UnhookWindowsHookEx(g_hook);
+    Hook();
+    if (g_keyboardHook) {
+        HookKeyboard(false);
+        HookKeyboard(true);
+    }
+}
+
 // Windows removes a hook that answers too slowly, and says nothing: the
-// pointer moved, or a key went down, and the hook heard nothing of it, so it
-// is installed again.
-void CheckStillHooked(POINT* last, DWORD* lastCheck) {
+// pointer moved, or a key went down, and the hook heard nothing of it, so
+// the hook thread installs it again. Checked on the agent's thread, which
+// asks where the pointer is: under Wine a thread that asks the display
+// anything opens a connection of its own to it, a megabyte the hook thread
+// is spared.
+const UINT_PTR HOOK_CHECK_TIMER = 4;
+const UINT HOOK_CHECK_MS = 5000;
+POINT g_checkedPointer = {};
+DWORD g_checkedAt = 0;
+
+void CALLBACK OnHookCheck(HWND, UINT, UINT_PTR, DWORD) {
     POINT now = {};
     GetCursorPos(&now);
     const DWORD tick = GetTickCount();
     LASTINPUTINFO input = {sizeof input, 0};
     GetLastInputInfo(&input);
-    const bool keysUnheard = g_keyboardHook && static_cast<LONG>(input.dwTime - *lastCheck) > 0 &&
-                             static_cast<LONG>(g_lastKeyCalled - *lastCheck) < 0 &&
-                             static_cast<LONG>(g_lastCalled - *lastCheck) < 0;
-    if (((now.x != last->x || now.y != last->y) &&
-         static_cast<LONG>(g_lastCalled - *lastCheck) < 0) ||
-        keysUnheard) {
-        if (g_hook)
-            UnhookWindowsHookEx(g_hook);
-        Hook();
-        if (g_keyboardHook) {
-            HookKeyboard(false);
-            HookKeyboard(true);
-        }
-    }
-    *last = now;
-    *lastCheck = tick;
+    const bool mouseUnheard = static_cast<LONG>(g_lastCalled - g_checkedAt) < 0;
+    const bool keysUnheard = g_keyboardHooked &&
+                             static_cast<LONG>(input.dwTime - g_checkedAt) > 0 &&
+                             static_cast<LONG>(g_lastKeyCalled - g_checkedAt) < 0 && mouseUnheard;
+    if (((now.x != g_checkedPointer.x || now.y != g_checkedPointer.y) && mouseUnheard) ||
+        keysUnheard)
+        PostThreadMessageW(g_threadId, HookAgainMessage, 0, 0);
+    g_checkedPointer = now;
+    g_checkedAt = tick;
 }
 
-const UINT STILL_HOOKED_CHECK_MS = 5000;
 const SIZE_T HOOK_THREAD_STACK = 64 * 1024;
 const DWORD TABLE_WAIT_MS = 1000;
 
@@ -205,21 +257,27 @@ DWORD WINAPI HookThread(void*) {
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); // the thread's queue, before anyone posts
     Hook();
     SetEvent(g_ready);
-    POINT last = {};
-    GetCursorPos(&last);
-    DWORD lastCheck = GetTickCount();
-    const UINT_PTR timer = SetTimer(nullptr, 0, STILL_HOOKED_CHECK_MS, nullptr);
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.message == TableMessage) {
-            FreeTable(g_table);
-            g_table = reinterpret_cast<MouseTable*>(message.lParam);
-            HookKeyboard(g_table && g_table->watchTyping);
-            SetEvent(g_applied);
-        } else if (message.message == WM_TIMER && !message.hwnd) {
-            CheckStillHooked(&last, &lastCheck);
+    // Not GetMessage, which would go on waiting after the hooks it calls:
+    // the posts their procedures left go out as soon as each returns.
+    for (bool quit = false; !quit;) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = true;
+                break;
+            }
+            if (message.message == TableMessage) {
+                FreeTable(g_table);
+                g_table = reinterpret_cast<MouseTable*>(message.lParam);
+                HookKeyboard(g_table && g_table->watchTyping);
+                SetEvent(g_applied);
+            } else if (message.message == HookAgainMessage) {
+                HookAgain();
+            }
         }
+        PostPendingPosts();
+        if (!quit)
+            MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
-    KillTimer(nullptr, timer);
     if (g_hook)
         UnhookWindowsHookEx(g_hook);
     g_hook = nullptr;
@@ -285,6 +343,7 @@ MouseTable* MakeTable() {
 void StopHookThread() {
     if (!g_thread)
         return;
+    KillTimer(g_agent.window, HOOK_CHECK_TIMER);
     PostThreadMessageW(g_threadId, WM_QUIT, 0, 0);
     WaitForSingleObject(g_thread, 5000);
     CloseHandle(g_thread);
@@ -304,6 +363,9 @@ bool StartHookThread() {
         return false;
     // Its queue exists once it is ready, so the table posted next arrives.
     WaitForSingleObject(g_ready, 5000);
+    GetCursorPos(&g_checkedPointer);
+    g_checkedAt = GetTickCount();
+    SetTimer(g_agent.window, HOOK_CHECK_TIMER, HOOK_CHECK_MS, OnHookCheck);
     return true;
 }
 
@@ -320,7 +382,7 @@ void PassKeyDown(WPARAM message, const KBDLLHOOKSTRUCT& key) {
         return;
     const WPARAM typed = (key.vkCode & 0xFFFF) | ((key.scanCode & 0xFFFF) << 16) |
                          (static_cast<WPARAM>(g_keyState) << 32);
-    PostMessageW(g_agent.window, AgentTypedKeyMessage, typed, 0);
+    PostLater(AgentTypedKeyMessage, typed, 0);
 }
 
 bool DecideMouseEvent(WPARAM message, const MSLLHOOKSTRUCT& event) {
@@ -356,11 +418,11 @@ bool DecideMouseEvent(WPARAM message, const MSLLHOOKSTRUCT& event) {
         // A click moves the caret: the word typed before it is over.
         if ((message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN) && g_table &&
             g_table->watchTyping)
-            PostMessageW(g_agent.window, AgentForgetTypingMessage, 0, 0);
+            PostLater(AgentForgetTypingMessage, 0, 0);
         return false;
     }
     if (g_table && g_table->watchTyping && !up)
-        PostMessageW(g_agent.window, AgentForgetTypingMessage, 0, 0);
+        PostLater(AgentForgetTypingMessage, 0, 0);
     if (slot < 0)
         return false;
     if (up) {
@@ -379,8 +441,9 @@ bool DecideMouseEvent(WPARAM message, const MSLLHOOKSTRUCT& event) {
     const int hotkey = ChooseHotkey(*table, first, event.pt);
     if (hotkey < 0)
         return false; // no hotkey works for the program under the pointer
-    PostMessageW(g_agent.window, AgentMouseHotkeyMessage, static_cast<WPARAM>(hotkey),
-                 TypedCombination(modifiers, TRIGGER_KEYS[slot]));
+    if (!PostLater(AgentMouseHotkeyMessage, static_cast<WPARAM>(hotkey),
+                   TypedCombination(modifiers, TRIGGER_KEYS[slot])))
+        return false;
     if (slot < 3)
         g_swallowedUp[slot] = true;
     return true;
@@ -410,6 +473,10 @@ void UpdateMouseHook() {
         WaitForSingleObject(g_applied, TABLE_WAIT_MS);
     else
         FreeTable(table);
+}
+
+void PostHookPending() {
+    PostPendingPosts();
 }
 
 bool MouseHookInstalled() {

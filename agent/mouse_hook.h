@@ -21,3 +21,7 @@ bool DecideMouseEvent(WPARAM message, const MSLLHOOKSTRUCT& event);
 // The keyboard hook's work on one key: a key that goes down, and is not the
 // agent's own, is handed to the agent's thread. For the benchmark too.
 void PassKeyDown(WPARAM message, const KBDLLHOOKSTRUCT& key);
+// Posts to the agent's window what the two procedures left for it, as the
+// hook thread does once each has returned. For the benchmark, which calls
+// them on a thread of its own.
+void PostHookPending();

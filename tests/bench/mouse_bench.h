@@ -6,7 +6,9 @@
 struct MouseFigures {
     double decisionMedianUs; // in the hook procedure, with 100 mouse hotkeys
     double decisionP99Us;
-    double noHook; // ms from a notch to the window's WM_MOUSEWHEEL
+    double askingP99Us; // the button downs, which ask which window is under the pointer
+    double otherP99Us;  // every other event
+    double noHook;      // ms from a notch to the window's WM_MOUSEWHEEL
     double doNothingHook;
     double agentHook;
 };

@@ -2,7 +2,9 @@
 // need: a hidden window, a tray icon, one registered hotkey (Ctrl+Alt+F9)
 // that launches the program named on its command line. The agent benchmark
 // measures pendrixd.exe against it.
-//   reference_agent.exe <program> <parameters>
+// With "mousehook" it also keeps a do-nothing low-level mouse hook on a
+// thread of its own, made as the agent makes its hook thread.
+//   reference_agent.exe <program> <parameters> [mousehook]
 #include <windows.h>
 #include <shellapi.h>
 
@@ -24,6 +26,19 @@ LRESULT CALLBACK ReferenceProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     }
 }
 
+LRESULT CALLBACK DoNothing(int code, WPARAM wParam, LPARAM lParam) {
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+DWORD WINAPI HookThread(void*) {
+    HHOOK hook = SetWindowsHookExW(WH_MOUSE_LL, DoNothing, GetModuleHandleW(nullptr), 0);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    }
+    UnhookWindowsHookEx(hook);
+    return 0;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
@@ -33,6 +48,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
         lstrcpynW(g_program, argv[1], MAX_PATH);
     if (argc >= 3)
         lstrcpynW(g_parameters, argv[2], 512);
+    if (argc >= 4 && lstrcmpW(argv[3], L"mousehook") == 0)
+        CreateThread(nullptr, 64 * 1024, HookThread, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION,
+                     nullptr);
     LocalFree(argv);
 
     WNDCLASSEXW wc = {};

@@ -88,6 +88,7 @@ void TimeKeys(TypingFigures* figures) {
         LONGLONG start = Now();
         PassKeyDown(WM_KEYDOWN, key);
         hook[i] = Milliseconds(Now() - start) * 1000.0;
+        PostHookPending(); // as the hook thread does after the procedure
         // The agent's thread: read, kept and matched.
         start = Now();
         NoteTypedKey(key.vkCode, key.scanCode, 0);
