@@ -22,6 +22,11 @@ inline double Milliseconds(LONGLONG ticks) {
     return ticks * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
+// The lower of a best figure so far and a new one (negative: none).
+inline double Lower(double best, double figure) {
+    return figure >= 0 && figure < best ? figure : best;
+}
+
 // The median of `count` samples, which it sorts.
 inline double MedianOf(double* samples, int count) {
     if (count <= 0)

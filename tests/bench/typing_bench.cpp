@@ -22,6 +22,7 @@ namespace {
 const UINT ABBREVIATIONS = 500;
 const int KEYS = 10000;
 const int PRESSES = 101;
+const int DELAY_ROUNDS = 3;
 const int EXPANSIONS = 11;
 const UINT EXPANSION_CHARS = 100;
 
@@ -227,17 +228,23 @@ TypingFigures MeasureAbbreviations(bool (*startAgent)(), void (*stopAgent)(),
     HANDLE editThread = CreateThread(nullptr, 0, RunEdit, ready, 0, nullptr);
     WaitForSingleObject(ready, 10000);
     Sleep(300);
-    figures.noHook = KeyDelay();
-    if (startDoNothing()) {
-        figures.doNothingHook = KeyDelay();
-        stopDoNothing();
-    }
-    if (startAgent()) {
-        SetForegroundWindow(GetParent(g_edit));
-        Sleep(300);
-        figures.agentHook = KeyDelay();
-        figures.expansionMs = ExpansionTime();
-        stopAgent();
+    // The three in turn, a few rounds, each the best of its rounds: the
+    // machine's own hiccups fall on one round, not on one of the three.
+    figures.noHook = figures.doNothingHook = figures.agentHook = 1e9;
+    for (int round = 0; round < DELAY_ROUNDS; ++round) {
+        figures.noHook = Lower(figures.noHook, KeyDelay());
+        if (startDoNothing()) {
+            figures.doNothingHook = Lower(figures.doNothingHook, KeyDelay());
+            stopDoNothing();
+        }
+        if (startAgent()) {
+            SetForegroundWindow(GetParent(g_edit));
+            Sleep(300);
+            figures.agentHook = Lower(figures.agentHook, KeyDelay());
+            if (round == 0)
+                figures.expansionMs = ExpansionTime();
+            stopAgent();
+        }
     }
     TimeKeys(&figures);
     PostThreadMessageW(GetThreadId(editThread), WM_QUIT, 0, 0);
