@@ -25,7 +25,8 @@ struct MouseEntry {
 // handed over, so the hook reads it without a lock.
 struct MouseTable {
     int first[TRIGGER_SLOTS][MODIFIER_SETS];
-    bool watchTyping; // some abbreviation works: keys are watched, clicks forget them
+    bool used[TRIGGER_SLOTS]; // some hotkey is on the trigger, with any modifiers
+    bool watchTyping;         // some abbreviation works: keys are watched, clicks forget them
     UINT count;
     MouseEntry* entries;
     ActionRecord* rules;
@@ -313,6 +314,7 @@ MouseTable* MakeTable() {
     table->watchTyping = watchTyping;
     int* last[TRIGGER_SLOTS][MODIFIER_SETS];
     for (int slot = 0; slot < TRIGGER_SLOTS; ++slot) {
+        table->used[slot] = false;
         for (int set = 0; set < MODIFIER_SETS; ++set) {
             table->first[slot][set] = -1;
             last[slot][set] = &table->first[slot][set];
@@ -335,6 +337,7 @@ MouseTable* MakeTable() {
         }
         *last[slot][set] = entry;
         last[slot][set] = &made.next;
+        table->used[slot] = true;
         ++entry;
     }
     return table;
@@ -432,8 +435,10 @@ bool DecideMouseEvent(WPARAM message, const MSLLHOOKSTRUCT& event) {
         return swallowed;
     }
     const MouseTable* table = g_table;
-    if (!table)
+    if (!table || !table->used[slot])
         return false;
+    // Only now the keys held: under Wine every look at them after a
+    // low-level hook has run is a round trip to the window server.
     const UINT modifiers = ModifiersHeld();
     const int first = table->first[slot][modifiers];
     if (first < 0)
