@@ -23,13 +23,18 @@ bool IsEnding(wchar_t c) {
     return false;
 }
 
-HWND FocusInFront() {
+// The window with the focus in the program in front, and its thread, whose
+// keyboard layout the keys are read with. Asked of the foreground thread
+// at once: each question is a round trip to the window server under Wine,
+// and this one is asked at every key.
+HWND FocusInFront(DWORD* thread) {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
-    HWND front = GetForegroundWindow();
-    if (!front || !GetGUIThreadInfo(GetWindowThreadProcessId(front, nullptr), &info))
-        return front;
-    return info.hwndFocus ? info.hwndFocus : front;
+    HWND focus = nullptr;
+    if (GetGUIThreadInfo(0, &info))
+        focus = info.hwndFocus ? info.hwndFocus : info.hwndActive;
+    *thread = focus ? GetWindowThreadProcessId(focus, nullptr) : 0;
+    return focus;
 }
 
 // Nothing typed into a password box is kept.
@@ -171,7 +176,8 @@ void NoteTypedKey(UINT virtualKey, UINT scanCode, UINT keyState) {
     default:
         break;
     }
-    const HWND focus = FocusInFront();
+    DWORD thread = 0;
+    const HWND focus = FocusInFront(&thread);
     if (focus != g_focus) {
         ForgetTyping();
         g_focus = focus;
@@ -180,7 +186,7 @@ void NoteTypedKey(UINT virtualKey, UINT scanCode, UINT keyState) {
         ForgetTyping();
         return;
     }
-    const HKL layout = GetKeyboardLayout(GetWindowThreadProcessId(focus, nullptr));
+    const HKL layout = GetKeyboardLayout(thread);
     const wchar_t c = CharacterOf(virtualKey, scanCode, keyState, layout);
     if (!c)
         return;
