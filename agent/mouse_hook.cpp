@@ -55,25 +55,35 @@ wchar_t g_pointerProgram[2 * MAX_PATH] = {};
 // What the hook procedures hand to the agent's thread, in order. The
 // procedures only note it; the hook thread posts it once a procedure has
 // returned, because the system holds the input until the hook answers and a
-// post is a round trip to the window server on some systems (Wine's).
+// post is a round trip to the window server on some systems (Wine's). A
+// mouse hotkey goes at once; the keys typed a moment later, once each has
+// reached its window, so that reading them never competes with their way
+// there (the word typed is only looked at when it ends).
 struct HookPost {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
 };
 const UINT HOOK_POSTS = 64;
+const DWORD TYPING_POST_DELAY_MS = 2;
 HookPost g_posts[HOOK_POSTS];
 UINT g_postCount = 0;
 bool g_postsLost = false;
+bool g_postsUrgent = false;
+DWORD g_postsSince = 0;
 
-// False when the hook thread has not caught up (it posts after every
-// procedure, so only a stalled agent fills it): the event is then passed on.
-bool PostLater(UINT message, WPARAM wParam, LPARAM lParam) {
+// False when the hook thread has not caught up (it posts within moments of
+// each procedure, so only a stalled agent fills it): the event is then
+// passed on.
+bool PostLater(UINT message, WPARAM wParam, LPARAM lParam, bool urgent = false) {
     if (g_postCount == HOOK_POSTS) {
         g_postsLost = true;
         return false;
     }
+    if (g_postCount == 0)
+        g_postsSince = GetTickCount();
     g_posts[g_postCount++] = {message, wParam, lParam};
+    g_postsUrgent = g_postsUrgent || urgent;
     return true;
 }
 
@@ -81,6 +91,7 @@ void PostPendingPosts() {
     for (UINT i = 0; i < g_postCount; ++i)
         PostMessageW(g_agent.window, g_posts[i].message, g_posts[i].wParam, g_posts[i].lParam);
     g_postCount = 0;
+    g_postsUrgent = false;
     // A key that was not heard leaves the word typed so far unknown.
     if (g_postsLost)
         PostMessageW(g_agent.window, AgentForgetTypingMessage, 0, 0);
@@ -275,9 +286,16 @@ DWORD WINAPI HookThread(void*) {
                 HookAgain();
             }
         }
-        PostPendingPosts();
+        DWORD wait = INFINITE;
+        if (g_postCount > 0) {
+            const DWORD waited = GetTickCount() - g_postsSince;
+            if (quit || g_postsUrgent || waited >= TYPING_POST_DELAY_MS)
+                PostPendingPosts();
+            else
+                wait = TYPING_POST_DELAY_MS - waited;
+        }
         if (!quit)
-            MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
     if (g_hook)
         UnhookWindowsHookEx(g_hook);
@@ -447,7 +465,7 @@ bool DecideMouseEvent(WPARAM message, const MSLLHOOKSTRUCT& event) {
     if (hotkey < 0)
         return false; // no hotkey works for the program under the pointer
     if (!PostLater(AgentMouseHotkeyMessage, static_cast<WPARAM>(hotkey),
-                   TypedCombination(modifiers, TRIGGER_KEYS[slot])))
+                   TypedCombination(modifiers, TRIGGER_KEYS[slot]), /*urgent=*/true))
         return false;
     if (slot < 3)
         g_swallowedUp[slot] = true;
