@@ -270,7 +270,8 @@ DWORD WINAPI HookThread(void*) {
     Hook();
     SetEvent(g_ready);
     // Not GetMessage, which would go on waiting after the hooks it calls:
-    // the posts their procedures left go out as soon as each returns.
+    // the posts their procedures left go out as soon as each returns (the
+    // typed keys' once their short delay is over).
     for (bool quit = false; !quit;) {
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
