@@ -13,6 +13,10 @@ wchar_t g_typed[KEPT_CHARS];
 UINT g_length = 0;
 UINT g_kept = 0;          // the longest abbreviation that works now, and one more
 bool g_startsWord = true; // nothing was dropped from the front since the last start
+// Whether some abbreviation that works now expands at its ending, and some
+// at once: the typing is matched only for the kinds there are.
+bool g_anyEnded = false;
+bool g_anyAtOnce = false;
 HWND g_focus = nullptr;
 
 bool IsEnding(wchar_t c) {
@@ -126,6 +130,7 @@ void Append(wchar_t c) {
 
 bool ReadAbbreviations() {
     UINT longest = 0;
+    g_anyEnded = g_anyAtOnce = false;
     for (UINT a = 0; a < g_agent.actions.Count(); ++a) {
         const ActionRecord& action = g_agent.actions.At(a);
         if (action.kind != ACTION_ABBREVIATION || action.owner >= g_agent.states.Count() ||
@@ -135,6 +140,10 @@ bool ReadAbbreviations() {
         while (length < ABBREVIATION_MAX_CHARS && action.target[length])
             ++length;
         longest = length > longest ? length : longest;
+        if (action.commandCode & ABBREVIATION_AT_ONCE)
+            g_anyAtOnce = true;
+        else
+            g_anyEnded = true;
     }
     // No more is kept than the longest abbreviation and the character before it.
     g_kept = longest ? longest + 1 : 0;
@@ -195,13 +204,13 @@ void NoteTypedKey(UINT virtualKey, UINT scanCode, UINT keyState) {
     int hotkey = -1;
     UINT erase = 0;
     wchar_t ending = 0;
-    if (IsEnding(c)) {
+    if (g_anyEnded && IsEnding(c)) {
         hotkey = MatchingHotkey(/*atOnce=*/false, &erase);
         ++erase;
         ending = c;
     }
     Append(c);
-    if (hotkey < 0) {
+    if (hotkey < 0 && g_anyAtOnce) {
         hotkey = MatchingHotkey(/*atOnce=*/true, &erase);
         ending = 0;
     }

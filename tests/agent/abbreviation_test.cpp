@@ -22,14 +22,6 @@ ActionRecord Abbreviation(UINT owner, const wchar_t* text, UINT options = 0) {
     return action;
 }
 
-ActionRecord Typing(UINT owner, const wchar_t* text) {
-    ActionRecord action = {};
-    action.owner = owner;
-    action.kind = ACTION_TYPE_TEXT;
-    CopyBoundedText(action.target, ACTION_PATH_CHARS, text);
-    return action;
-}
-
 // Characters typed one by one, as a user types them; '\b' is Backspace.
 void TypeSlowly(const std::wstring& text) {
     for (wchar_t c : text) {
@@ -70,17 +62,17 @@ TEST_F(AgentTest, AnAbbreviationExpandsWhereItStartsAWordAndNowhereItShouldNot) 
     HotkeyRecord keyless = MakeHotkey(L"Signature", 0, 0);
     hotkeys.Append(keyless);
     actions.Append(Abbreviation(0, L";sig"));
-    actions.Append(Typing(0, L"Kind regards, Ann"));
+    actions.Append(TypingAction(0, L"Kind regards, Ann"));
     hotkeys.Append(keyless);
     actions.Append(Abbreviation(1, L"@@", 1)); // at once
-    actions.Append(Typing(1, L"ann@example.org"));
+    actions.Append(TypingAction(1, L"ann@example.org"));
     hotkeys.Append(keyless);
     actions.Append(ProgramsAction(2, PROGRAMS_ONLY_IN, L"launch_probe"));
     actions.Append(Abbreviation(2, L"zz1"));
-    actions.Append(Typing(2, L"probe!"));
+    actions.Append(TypingAction(2, L"probe!"));
     hotkeys.Append(keyless);
     actions.Append(Abbreviation(3, L"tt9"));
-    actions.Append(Typing(3, L";sig "));
+    actions.Append(TypingAction(3, L";sig "));
     WriteStore(hotkeys, actions);
     ASSERT_TRUE(Start());
     EXPECT_TRUE(WaitFor([&] { return SendMessageW(window(), AGENT_HOOKS, 0, 0) == 3; }))
@@ -155,7 +147,7 @@ TEST_F(AgentTest, NothingIsWatchedInAPasswordFieldNorWithoutAbbreviations) {
     Actions actions;
     hotkeys.Append(MakeHotkey(L"Signature", 0, 0));
     actions.Append(Abbreviation(0, L";sig"));
-    actions.Append(Typing(0, L"Kind regards, Ann"));
+    actions.Append(TypingAction(0, L"Kind regards, Ann"));
     WriteStore(hotkeys, actions);
     ASSERT_TRUE(Start());
     FrontWindow secret(ES_PASSWORD);

@@ -50,6 +50,14 @@ ActionRecord CommandAction(UINT owner, UINT code) {
     return action;
 }
 
+ActionRecord TypingAction(UINT owner, const wchar_t* text) {
+    ActionRecord action = {};
+    action.owner = owner;
+    action.kind = ACTION_TYPE_TEXT;
+    CopyBoundedText(action.target, ACTION_PATH_CHARS, text);
+    return action;
+}
+
 ActionRecord ProgramsAction(UINT owner, UINT mode, const wchar_t* entries) {
     ActionRecord rule = {};
     rule.owner = owner;

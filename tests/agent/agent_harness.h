@@ -46,6 +46,8 @@ ActionRecord ProbeAction(UINT owner, const std::wstring& log, const wchar_t* tag
                          DWORD lifetime = 0, const std::wstring& startIn = L"",
                          const std::wstring& extra = L"");
 ActionRecord CommandAction(UINT owner, UINT code);
+// A Type Text action.
+ActionRecord TypingAction(UINT owner, const wchar_t* text);
 // A programs record: `mode` PROGRAMS_ONLY_IN or PROGRAMS_NOT_IN.
 ActionRecord ProgramsAction(UINT owner, UINT mode, const wchar_t* entries);
 

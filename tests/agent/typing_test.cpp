@@ -211,10 +211,7 @@ TEST_F(AgentTest, AHeldHotkeyTypesAndTogglesOncePerPress) {
     Hotkeys hotkeys;
     Actions actions;
     hotkeys.Append(MakeHotkey(L"Signature", CTRL_ALT, VK_F8));
-    ActionRecord type = {};
-    type.kind = ACTION_TYPE_TEXT;
-    CopyBoundedText(type.target, ACTION_PATH_CHARS, L"Ann");
-    actions.Append(type);
+    actions.Append(TypingAction(0, L"Ann"));
     hotkeys.Append(MakeHotkey(L"On top", CTRL_ALT, VK_F9));
     actions.Append(CommandAction(1, 0x0C10));
     actions.Append(ProbeAction(1, log_, L"held"));

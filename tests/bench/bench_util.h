@@ -22,6 +22,13 @@ inline double Milliseconds(LONGLONG ticks) {
     return ticks * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
+// The median and the 99th percentile of `count` samples, which it sorts.
+inline void Percentiles(double* samples, int count, double* median, double* p99) {
+    qsort(samples, static_cast<size_t>(count), sizeof samples[0], CompareDoubles);
+    *median = samples[count / 2];
+    *p99 = samples[count * 99 / 100];
+}
+
 // The lower of a best figure so far and a new one (negative: none).
 inline double Lower(double best, double figure) {
     return figure >= 0 && figure < best ? figure : best;

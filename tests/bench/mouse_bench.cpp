@@ -11,6 +11,7 @@
 
 #include "agent_state.h"
 #include "bench_util.h"
+#include "hook_bench.h"
 #include "hotkey_runner.h"
 #include "mouse_hook.h"
 #include "store.h"
@@ -21,7 +22,6 @@ namespace {
 const UINT MOUSE_HOTKEYS = 100;
 const int DECISIONS = 10000;
 const int NOTCHES = 101;
-const int DELAY_ROUNDS = 3;
 
 // 100 hotkeys on the seven triggers with every set of modifiers, a quarter
 // of them limited to a program; the bare side buttons for a program that is
@@ -80,31 +80,13 @@ DWORD WINAPI DecideEvents(void*) {
 // The decisions with 100 mouse hotkeys loaded; the posted hotkeys are taken
 // off the queue at the end.
 void TimeDecisions(MouseFigures* figures) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"PendrixBenchAgent";
-    RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                  nullptr, wc.hInstance, nullptr);
-    g_agent.window = window;
-    MouseHotkeys(&g_agent.hotkeys, &g_agent.actions);
-    RefusedHotkeys refused;
-    RegisterEnabledHotkeys(window, &refused);
-    Sleep(200); // the hook thread takes its table
+    HWND window = StartAgentHere(L"PendrixBenchAgent", MouseHotkeys);
     // On a thread that, like the hook thread, has no window: under Wine a
     // thread with windows talks to the display at every look at the keys.
     HANDLE thread = CreateThread(nullptr, 0, DecideEvents, nullptr, 0, nullptr);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
-    MSG posted;
-    while (PeekMessageW(&posted, window, 0, 0, PM_REMOVE)) {
-    }
-    UnregisterHotkeys(window, ALL_HOTKEYS); // the hook goes with the last of them
-    FollowWindowInFront(false);
-    g_agent.hotkeys.Clear();
-    g_agent.actions.Clear();
-    DestroyWindow(window);
+    StopAgentHere(window);
     // Two of every eight events are button downs, for hotkeys limited to
     // programs that are not under the pointer.
     static double asking[DECISIONS / 4], other[DECISIONS];
@@ -115,13 +97,10 @@ void TimeDecisions(MouseFigures* figures) {
         else
             other[others++] = g_samples[i];
     }
-    qsort(asking, asked, sizeof asking[0], CompareDoubles);
-    qsort(other, others, sizeof other[0], CompareDoubles);
-    figures->askingP99Us = asking[asked * 99 / 100];
-    figures->otherP99Us = other[others * 99 / 100];
-    qsort(g_samples, DECISIONS, sizeof g_samples[0], CompareDoubles);
-    figures->decisionMedianUs = g_samples[DECISIONS / 2];
-    figures->decisionP99Us = g_samples[DECISIONS * 99 / 100];
+    double median = 0;
+    Percentiles(asking, asked, &median, &figures->askingP99Us);
+    Percentiles(other, others, &median, &figures->otherP99Us);
+    Percentiles(g_samples, DECISIONS, &figures->decisionMedianUs, &figures->decisionP99Us);
 }
 
 // A window on a thread of its own that notes when each notch arrives.
@@ -224,21 +203,11 @@ MouseFigures MeasureMouseHook(bool (*startAgent)(), void (*stopAgent)(), bool (*
     SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
     Sleep(300);
 
-    // The do-nothing hook lives in a program of its own, as the agent's does.
-    // The three in turn, a few rounds, each the best of its rounds: the
-    // machine's own hiccups fall on one round, not on one of the three.
-    figures.noHook = figures.doNothingHook = figures.agentHook = 1e9;
-    for (int round = 0; round < DELAY_ROUNDS; ++round) {
-        figures.noHook = Lower(figures.noHook, WheelDelay());
-        if (startDoNothing()) {
-            figures.doNothingHook = Lower(figures.doNothingHook, WheelDelay());
-            stopDoNothing();
-        }
-        if (startAgent()) {
-            figures.agentHook = Lower(figures.agentHook, WheelDelay());
-            stopAgent();
-        }
-    }
+    const Delays delays = DelaysInTurn(WheelDelay, [](int) { return WheelDelay(); },
+                                       {startAgent, stopAgent, startDoNothing, stopDoNothing});
+    figures.noHook = delays.noHook;
+    figures.doNothingHook = delays.doNothingHook;
+    figures.agentHook = delays.agentHook;
 
     TimeDecisions(&figures);
     PostMessageW(g_wheelWindow, WM_CLOSE, 0, 0);

@@ -12,6 +12,7 @@
 #include "abbreviations.h"
 #include "agent_state.h"
 #include "bench_util.h"
+#include "hook_bench.h"
 #include "hotkey_runner.h"
 #include "mouse_hook.h"
 #include "store.h"
@@ -22,7 +23,6 @@ namespace {
 const UINT ABBREVIATIONS = 500;
 const int KEYS = 10000;
 const int PRESSES = 101;
-const int DELAY_ROUNDS = 3;
 const int EXPANSIONS = 11;
 const UINT EXPANSION_CHARS = 100;
 
@@ -56,27 +56,10 @@ void Abbreviations(RecordArray<HotkeyRecord>* hotkeys, RecordArray<ActionRecord>
     }
 }
 
-void Percentiles(double* samples, int count, double* median, double* p99) {
-    qsort(samples, static_cast<size_t>(count), sizeof samples[0], CompareDoubles);
-    *median = samples[count / 2];
-    *p99 = samples[count * 99 / 100];
-}
-
 // The hook procedure's work and the matching on the agent's thread, timed
 // in this process over a stream of letters, blanks and Backspaces.
 void TimeKeys(TypingFigures* figures) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"PendrixBenchTyping";
-    RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                  nullptr, wc.hInstance, nullptr);
-    g_agent.window = window;
-    Abbreviations(&g_agent.hotkeys, &g_agent.actions);
-    RefusedHotkeys refused;
-    RegisterEnabledHotkeys(window, &refused);
-    Sleep(200);
+    HWND window = StartAgentHere(L"PendrixBenchTyping", Abbreviations);
     static double hook[KEYS], matching[KEYS];
     // Nothing in it expands (each expansion would type for real), yet every
     // ending character is matched against all 500.
@@ -100,11 +83,7 @@ void TimeKeys(TypingFigures* figures) {
             }
         }
     }
-    UnregisterHotkeys(window, ALL_HOTKEYS);
-    FollowWindowInFront(false);
-    g_agent.hotkeys.Clear();
-    g_agent.actions.Clear();
-    DestroyWindow(window);
+    StopAgentHere(window);
     Percentiles(hook, KEYS, &figures->hookMedianUs, &figures->hookP99Us);
     Percentiles(matching, KEYS, &figures->matchMedianUs, &figures->matchP99Us);
 }
@@ -210,6 +189,19 @@ double ExpansionTime() {
     return samples[taken / 2];
 }
 
+// With the agent running: its edit in front again, the key's delay, and in
+// the first round an expansion's time.
+double g_expansionMs = -1;
+
+double KeyDelayWithAgent(int round) {
+    SetForegroundWindow(GetParent(g_edit));
+    Sleep(300);
+    const double delay = KeyDelay();
+    if (round == 0)
+        g_expansionMs = ExpansionTime();
+    return delay;
+}
+
 } // namespace
 
 void WriteAbbreviationStore() {
@@ -228,24 +220,12 @@ TypingFigures MeasureAbbreviations(bool (*startAgent)(), void (*stopAgent)(),
     HANDLE editThread = CreateThread(nullptr, 0, RunEdit, ready, 0, nullptr);
     WaitForSingleObject(ready, 10000);
     Sleep(300);
-    // The three in turn, a few rounds, each the best of its rounds: the
-    // machine's own hiccups fall on one round, not on one of the three.
-    figures.noHook = figures.doNothingHook = figures.agentHook = 1e9;
-    for (int round = 0; round < DELAY_ROUNDS; ++round) {
-        figures.noHook = Lower(figures.noHook, KeyDelay());
-        if (startDoNothing()) {
-            figures.doNothingHook = Lower(figures.doNothingHook, KeyDelay());
-            stopDoNothing();
-        }
-        if (startAgent()) {
-            SetForegroundWindow(GetParent(g_edit));
-            Sleep(300);
-            figures.agentHook = Lower(figures.agentHook, KeyDelay());
-            if (round == 0)
-                figures.expansionMs = ExpansionTime();
-            stopAgent();
-        }
-    }
+    const Delays delays = DelaysInTurn(KeyDelay, KeyDelayWithAgent,
+                                       {startAgent, stopAgent, startDoNothing, stopDoNothing});
+    figures.noHook = delays.noHook;
+    figures.doNothingHook = delays.doNothingHook;
+    figures.agentHook = delays.agentHook;
+    figures.expansionMs = g_expansionMs;
     TimeKeys(&figures);
     PostThreadMessageW(GetThreadId(editThread), WM_QUIT, 0, 0);
     WaitForSingleObject(editThread, 5000);
